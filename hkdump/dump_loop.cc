@@ -13,10 +13,13 @@
 
 namespace {
 
-// The run's buffers, large and reused for every record.
+// The run's buffers, large and reused for every record.  Records are
+// looked at where the reader holds them, in the file's byte order: a line
+// needs a few dozen of a record's 5376 words, so they are put in host order
+// one by one as they are read, which gives the values of a swapped record
+// without copying and swapping the rest.
 OutBuffer g_out;
 RecordReader g_reader;
-TelemetryRecord g_record;
 
 // The line prefix, "%x %5d %d\t", is at most this long.
 constexpr size_t kMaxPrefixBytes = 4 + 1 + kMaxIntChars + 1 + 1 + 1;
@@ -43,8 +46,8 @@ int report_read_end(long count, int64_t record_number, const char* program) {
 
 // "%x %5d %d\t": the word in column 0 of the sync row (the sync word when
 // there is one), the record number and the subframe index.
-char* write_line_prefix(char* p, Subframe sf, int sync_row, int64_t record_number, int index) {
-  p = format_hex(p, subframe_word(sf, static_cast<int64_t>(sync_row) * kWordsPerRow));
+char* write_line_prefix(char* p, StoredSubframe sf, int sync_row, int64_t record_number, int index) {
+  p = format_hex(p, stored_subframe_word(sf, static_cast<int64_t>(sync_row) * kWordsPerRow));
   *p++ = ' ';
   p = format_int_width(p, record_number, 5);
   *p++ = ' ';
@@ -56,8 +59,8 @@ char* write_line_prefix(char* p, Subframe sf, int sync_row, int64_t record_numbe
 // One line for subframe index of the current record.  Each subframe has
 // its own sync search; the positions follow only when the row moves.
 void dump_subframe(DumpState& state, const ChannelGroup& group, const DumpSettings& settings,
-                   int index) {
-  const Subframe sf = subframe(g_record, index);
+                   const unsigned char* record, int index) {
+  const StoredSubframe sf = stored_subframe(record, index);
   const int sync_row = find_sync_row(sf);
   if (sync_row != state.last_sync_row) {
     state.last_sync_row = sync_row;
@@ -83,11 +86,11 @@ int run_dump(const DumpSettings& settings, const GroupTable& table) {
   DumpState state{0, -1};
   for (;;) {
     ++state.record_number;
-    const long count = read_record(g_reader, g_record);
+    const unsigned char* record = nullptr;
+    const long count = next_stored_record(g_reader, &record);
     if (count != kRecordBytes) return report_read_end(count, state.record_number, table.program);
-    swap_record(g_record);
     for (int index = 0; index < kSubframeCount; ++index) {
-      dump_subframe(state, *group, settings, index);
+      dump_subframe(state, *group, settings, record, index);
     }
     out_end_record(g_out);
     if (g_out.error != 0) break;

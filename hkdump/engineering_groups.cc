@@ -25,7 +25,7 @@ int g_auxiliary_detector[length_of(kAuxiliaryDetectorChannels)];
 int g_generic;
 
 // A word widened without sign extension.
-int word_at(Subframe sf, int position) { return subframe_word(sf, position); }
+int word_at(StoredSubframe sf, int position) { return stored_subframe_word(sf, position); }
 
 int top_12(int word) { return word >> 4; }
 int top_10(int word) { return word >> 6; }
@@ -42,7 +42,7 @@ void update_time_positions(int sync_row) {
 }
 
 // "%4d\t%2d %2d %2d\t": interferogram number, hours, minutes, seconds.
-char* print_time_prefix(char* p, Subframe sf) {
+char* print_time_prefix(char* p, StoredSubframe sf) {
   const int time_b = word_at(sf, g_time_b);
   p = format_int_width(p, word_at(sf, g_interferogram_number), 4);
   *p++ = '\t';
@@ -56,7 +56,7 @@ char* print_time_prefix(char* p, Subframe sf) {
 }
 
 // The top 12 bits of the words at count positions.
-void read_top_12(Subframe sf, const int* positions, int count, int* values) {
+void read_top_12(StoredSubframe sf, const int* positions, int count, int* values) {
   for (int i = 0; i < count; ++i) values[i] = top_12(word_at(sf, positions[i]));
 }
 
@@ -66,7 +66,7 @@ void update_fast_sap(int sync_row, int, OutBuffer&) {
 }
 
 // Three converter readings, then the fourth minus the channel 79 word.
-char* print_fast_sap(char* p, Subframe sf, int) {
+char* print_fast_sap(char* p, StoredSubframe sf, int) {
   p = print_time_prefix(p, sf);
   int values[kFastSapRows];
   for (int i = 0; i < kFastSapRows - 1; ++i) values[i] = top_12(word_at(sf, g_fast_sap[i] + kFastSapLag));
@@ -80,7 +80,7 @@ void update_slow_sap(int sync_row, int, OutBuffer&) {
   place_channels(sync_row, kSlowSapChannels, length_of(g_slow_sap), kColumn, g_slow_sap);
 }
 
-char* print_slow_sap(char* p, Subframe sf, int) {
+char* print_slow_sap(char* p, StoredSubframe sf, int) {
   p = print_time_prefix(p, sf);
   int values[length_of(g_slow_sap)];
   read_top_12(sf, g_slow_sap, length_of(g_slow_sap), values);
@@ -93,7 +93,7 @@ void update_pressure(int sync_row, int, OutBuffer&) {
 }
 
 // Two gauges read to 12 bits, two to 10.
-char* print_pressure(char* p, Subframe sf, int) {
+char* print_pressure(char* p, StoredSubframe sf, int) {
   p = print_time_prefix(p, sf);
   const int values[] = {top_12(word_at(sf, g_pressure[0])), top_12(word_at(sf, g_pressure[1])),
                         top_10(word_at(sf, g_pressure[2])), top_10(word_at(sf, g_pressure[3]))};
@@ -117,7 +117,7 @@ char* put_field(char* p, const char* before, int value, int width) {
 
 // "| %4d %4d | %4d | %4d %4d | %4d %4d | %2d |\n": the mask sensors in
 // their frame; the third is read to 10 bits, the last is a heater flag.
-char* print_mask_temperature(char* p, Subframe sf, int) {
+char* print_mask_temperature(char* p, StoredSubframe sf, int) {
   p = print_time_prefix(p, sf);
   const int* m = g_mask_temperature;
   p = put_field(p, "| ", top_12(word_at(sf, m[0])), 4);
@@ -137,7 +137,7 @@ void update_voltage_monitor(int sync_row, int, OutBuffer&) {
                  g_voltage_monitor);
 }
 
-char* print_voltage_monitor(char* p, Subframe sf, int) {
+char* print_voltage_monitor(char* p, StoredSubframe sf, int) {
   p = print_time_prefix(p, sf);
   int values[length_of(g_voltage_monitor)];
   read_top_12(sf, g_voltage_monitor, length_of(g_voltage_monitor), values);
@@ -151,7 +151,7 @@ void update_auxiliary_detector(int sync_row, int, OutBuffer&) {
 }
 
 // Each channel as a flag followed by a literal 0.
-char* print_auxiliary_detector(char* p, Subframe sf, int) {
+char* print_auxiliary_detector(char* p, StoredSubframe sf, int) {
   p = print_time_prefix(p, sf);
   constexpr int kCount = length_of(g_auxiliary_detector);
   int values[2 * kCount];
@@ -168,7 +168,7 @@ void update_generic(int sync_row, int format_offset, OutBuffer&) {
 }
 
 // The raw word alone, without time prefix.
-char* print_generic(char* p, Subframe sf, int hex_flag) {
+char* print_generic(char* p, StoredSubframe sf, int hex_flag) {
   return write_generic_value(p, word_at(sf, g_generic), hex_flag);
 }
 

@@ -6,10 +6,18 @@
 #include <string>
 
 #include "group_table.h"
+#include "synth.h"
 
 namespace {
 
-TelemetryRecord g_record;
+TelemetryRecord g_record;  // words in host order, as the tests set them
+unsigned char g_stored[kRecordBytes];
+
+// Subframe sub of g_record as it is stored in a file.
+StoredSubframe stored_record_subframe(int sub) {
+  encode_record(g_record, g_stored);
+  return stored_subframe(g_stored, sub);
+}
 OutBuffer g_unused;
 
 // Fills column 12 with a value that no test expects, the rest with 0.
@@ -27,7 +35,7 @@ std::string dump(int code, int sub, int sync_row, int format_offset = 0, int hex
   const ChannelGroup* group = find_group(kGroupTable, code);
   group->update_positions(sync_row, format_offset, g_unused);
   char line[kMaxGroupTextBytes];
-  const char* end = group->print_channels(line, subframe(g_record, sub), hex_flag);
+  const char* end = group->print_channels(line, stored_record_subframe(sub), hex_flag);
   return std::string(static_cast<const char*>(line), end);
 }
 

@@ -46,7 +46,7 @@ using UpdatePositions = void (*)(int sync_row, int format_offset, OutBuffer& out
 // Writes the group's part of one output line for the subframe at p, ending
 // with a newline, and returns the end.  hex_flag asks the generic group for
 // hexadecimal.  Positions are counted from the subframe's first word.
-using PrintChannels = char* (*)(char* p, Subframe sf, int hex_flag);
+using PrintChannels = char* (*)(char* p, StoredSubframe sf, int hex_flag);
 
 struct ChannelGroup {
   int code;

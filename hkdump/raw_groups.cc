@@ -20,9 +20,9 @@ int g_auxiliary_detector[length_of(kAuxiliaryDetectorChannels)];
 int g_generic;
 
 // The words at count positions, each in hexadecimal.
-char* print_words(char* p, Subframe sf, const int* positions, int count) {
+char* print_words(char* p, StoredSubframe sf, const int* positions, int count) {
   int words[kMaxGroupChannels];
-  for (int i = 0; i < count; ++i) words[i] = subframe_word(sf, positions[i]);
+  for (int i = 0; i < count; ++i) words[i] = stored_subframe_word(sf, positions[i]);
   return write_hex_list(p, words, count);
 }
 
@@ -30,7 +30,7 @@ void update_fast_sap(int sync_row, int, OutBuffer&) {
   place_fast_sap(sync_row, kColumn, g_fast_sap);
 }
 
-char* print_fast_sap(char* p, Subframe sf, int) {
+char* print_fast_sap(char* p, StoredSubframe sf, int) {
   return print_words(p, sf, g_fast_sap, length_of(g_fast_sap));
 }
 
@@ -38,7 +38,7 @@ void update_slow_sap(int sync_row, int, OutBuffer&) {
   place_channels(sync_row, kSlowSapChannels, length_of(g_slow_sap), kColumn, g_slow_sap);
 }
 
-char* print_slow_sap(char* p, Subframe sf, int) {
+char* print_slow_sap(char* p, StoredSubframe sf, int) {
   return print_words(p, sf, g_slow_sap, length_of(g_slow_sap));
 }
 
@@ -46,7 +46,7 @@ void update_pressure(int sync_row, int, OutBuffer&) {
   place_channels(sync_row, kPressureChannels, length_of(g_pressure), kColumn, g_pressure);
 }
 
-char* print_pressure(char* p, Subframe sf, int) {
+char* print_pressure(char* p, StoredSubframe sf, int) {
   return print_words(p, sf, g_pressure, length_of(g_pressure));
 }
 
@@ -62,7 +62,7 @@ void update_mask_temperature(int sync_row, int, OutBuffer& out) {
   out_commit(out, p);
 }
 
-char* print_mask_temperature(char* p, Subframe sf, int) {
+char* print_mask_temperature(char* p, StoredSubframe sf, int) {
   return print_words(p, sf, g_mask_temperature, length_of(g_mask_temperature));
 }
 
@@ -71,7 +71,7 @@ void update_voltage_monitor(int sync_row, int, OutBuffer&) {
                  g_voltage_monitor);
 }
 
-char* print_voltage_monitor(char* p, Subframe sf, int) {
+char* print_voltage_monitor(char* p, StoredSubframe sf, int) {
   return print_words(p, sf, g_voltage_monitor, length_of(g_voltage_monitor));
 }
 
@@ -80,7 +80,7 @@ void update_auxiliary_detector(int sync_row, int, OutBuffer&) {
                  g_auxiliary_detector);
 }
 
-char* print_auxiliary_detector(char* p, Subframe sf, int) {
+char* print_auxiliary_detector(char* p, StoredSubframe sf, int) {
   return print_words(p, sf, g_auxiliary_detector, length_of(g_auxiliary_detector));
 }
 
@@ -88,8 +88,8 @@ void update_generic(int sync_row, int format_offset, OutBuffer&) {
   g_generic = channel_position(sync_row, format_offset, kColumn);
 }
 
-char* print_generic(char* p, Subframe sf, int hex_flag) {
-  return write_generic_value(p, subframe_word(sf, g_generic), hex_flag);
+char* print_generic(char* p, StoredSubframe sf, int hex_flag) {
+  return write_generic_value(p, stored_subframe_word(sf, g_generic), hex_flag);
 }
 
 }  // namespace

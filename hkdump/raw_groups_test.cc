@@ -5,10 +5,18 @@
 #include <string>
 
 #include "group_table.h"
+#include "synth.h"
 
 namespace {
 
-TelemetryRecord g_record;
+TelemetryRecord g_record;  // words in host order, as the tests set them
+unsigned char g_stored[kRecordBytes];
+
+// Subframe sub of g_record as it is stored in a file.
+StoredSubframe stored_record_subframe(int sub) {
+  encode_record(g_record, g_stored);
+  return stored_subframe(g_stored, sub);
+}
 OutBuffer g_out;
 
 // Column 4 of every row holds 0xA000 plus its record row number (subframe
@@ -28,7 +36,7 @@ std::string update(int code, int sync_row, int format_offset = 0) {
 
 std::string print(int code, int sub, int hex_flag = 0) {
   char line[kMaxGroupTextBytes];
-  const char* end = find_group(kGroupTable, code)->print_channels(line, subframe(g_record, sub), hex_flag);
+  const char* end = find_group(kGroupTable, code)->print_channels(line, stored_record_subframe(sub), hex_flag);
   return std::string(static_cast<const char*>(line), end);
 }
 

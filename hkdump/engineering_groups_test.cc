@@ -7,6 +7,7 @@
 
 #include "group_table.h"
 #include "synth.h"
+#include "telemetry_files.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ void clear_record() {
 
 // Column 12 of row (which may lie past 107) counted from subframe sub.
 void put_word(int sub, int row, uint16_t value) {
-  g_record.words[sub * kSubframeWords + row * kWordsPerRow + kHousekeepingColumn] = value;
+  set_word(g_record, sub, row, kHousekeepingColumn, value);
 }
 
 std::string dump(int code, int sub, int sync_row, int format_offset = 0, int hex_flag = 0) {

@@ -6,6 +6,7 @@
 
 #include "group_table.h"
 #include "synth.h"
+#include "telemetry_files.h"
 
 namespace {
 
@@ -86,8 +87,8 @@ TEST_F(RawGroupsTest, PositionsBeforeTheRecordReadZero) {
 }
 
 TEST_F(RawGroupsTest, ValuesAreRawHexadecimalWords) {
-  g_record.words[(5 + 68) * kWordsPerRow + kRawHousekeepingColumn] = 0x0ABC;
-  g_record.words[(5 + 69) * kWordsPerRow + kRawHousekeepingColumn] = 0;
+  set_channel(g_record, 0, 5, 68, kRawHousekeepingColumn, 0x0ABC);
+  set_channel(g_record, 0, 5, 69, kRawHousekeepingColumn, 0);
   update(kVoltageMonitorGroup, 5);
   EXPECT_EQ(print(kVoltageMonitorGroup, 0), "abc 0 a04b a04c\n");
   update(kGenericGroup, 5, 68);

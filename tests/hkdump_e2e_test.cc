@@ -9,6 +9,7 @@
 #include "hkdump_reference.h"
 #include "run_program.h"
 #include "synth.h"
+#include "telemetry_files.h"
 
 namespace {
 
@@ -32,8 +33,8 @@ const std::string kWarning = "warning: invalid options count\n";
 
 // The bytes of a generated file: records whole records with the given sync
 // plan and chosen housekeeping words, then tail bytes of one more.
-std::string synth_bytes(int64_t records, const char* plan,
-                        const std::vector<std::string>& words = {}, int64_t tail = 0) {
+std::string generated_file(int64_t records, const char* plan,
+                           const std::vector<std::string>& words = {}, int64_t tail = 0) {
   static SynthOptions options;
   synth_defaults(options);
   options.records = records;
@@ -42,16 +43,7 @@ std::string synth_bytes(int64_t records, const char* plan,
   for (const std::string& w : words) {
     EXPECT_TRUE(parse_chosen_word(w.c_str(), options.chosen[options.chosen_count++])) << w;
   }
-  static TelemetryRecord record;
-  static unsigned char bytes[kRecordBytes];
-  std::string file;
-  for (int64_t i = 0; i <= records; ++i) {
-    synth_record(options, i, record);
-    encode_record(record, bytes);
-    const int64_t n = i < records ? kRecordBytes : tail;
-    file.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
-  }
-  return file;
+  return synth_bytes(options);
 }
 
 class HkdumpTest : public ::testing::Test {
@@ -89,7 +81,7 @@ void expect_result(const ProgramResult& r, int status, const std::string& out,
 // ---- Command line ----------------------------------------------------------
 
 TEST_F(HkdumpTest, GroupOptionCountOtherThanOneIsAUsageError) {
-  const std::string file = put("data", synth_bytes(1, "5"));
+  const std::string file = put("data", generated_file(1, "5"));
   const std::vector<std::vector<std::string>> cases = {
       {}, {"-X"}, {"-F", file}, {"-f", "-s", "-F", file}, {"-f", "-f", "-F", file}};
   for (const std::string& program : {kHkdump, kHkrawdump}) {
@@ -109,7 +101,7 @@ TEST_F(HkdumpTest, EveryGenericOptionIsEchoedWhenMet) {
 }
 
 TEST_F(HkdumpTest, HelpEndsTheRunWhereverItStands) {
-  const std::string file = put("data", synth_bytes(1, "5"));
+  const std::string file = put("data", generated_file(1, "5"));
   expect_result(run(kHkdump, {"-h", "-p", "-F", file}), 0, "", kHelp);
   expect_result(run(kHkrawdump, {"-p", "-F", file, "-h"}), 0, "", kHelp);
   // Options after -h are never looked at: the -g is not echoed.
@@ -117,7 +109,7 @@ TEST_F(HkdumpTest, HelpEndsTheRunWhereverItStands) {
 }
 
 TEST_F(HkdumpTest, BadOptionsGetTheDiagnosticThenHelp) {
-  const std::string file = put("data", synth_bytes(1, "5"));
+  const std::string file = put("data", generated_file(1, "5"));
   expect_result(run(kHkdump, {"-p", "-q", "-F", file}), 2, "",
                 kHkdump + ": invalid option -- 'q'\n" + kHelp);
   expect_result(run(kHkrawdump, {"-F", file, "-g"}), 2, "",
@@ -133,7 +125,7 @@ TEST_F(HkdumpTest, MissingFileEndsTheRunAtItsOption) {
   expect_result(run(kHkdump, {"-F", missing, "-q"}), 1, "", error);
   expect_result(run(kHkrawdump, {"-p", "-F", missing}), 1, "", error);
   // A second -F is tested in turn, even when the first one was good ...
-  const std::string file = put("data", synth_bytes(1, "5"));
+  const std::string file = put("data", generated_file(1, "5"));
   expect_result(run(kHkdump, {"-F", file, "-p", "-F", missing}), 1, "", error);
   // ... and never reached after a bad first one.
   expect_result(run(kHkdump, {"-F", missing, "-p", "-F", file}), 1, "", error);
@@ -141,7 +133,7 @@ TEST_F(HkdumpTest, MissingFileEndsTheRunAtItsOption) {
 
 TEST_F(HkdumpTest, LaterFileReplacesEarlierOne) {
   const std::string empty = put("empty", "");
-  const std::string file = put("data", synth_bytes(1, "5"));
+  const std::string file = put("data", generated_file(1, "5"));
   const ProgramResult r = run(kHkrawdump, {"-F", empty, "-v", "-F", file});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "No data at record 2\n");
@@ -154,7 +146,7 @@ TEST_F(HkdumpTest, WithoutFileTheOpenFails) {
 }
 
 TEST_F(HkdumpTest, OperandsMixedWithOptionsAreIgnored) {
-  const std::string file = put("data", synth_bytes(1, "5"));
+  const std::string file = put("data", generated_file(1, "5"));
   const ProgramResult plain = run(kHkrawdump, {"-v", "-F", file});
   const ProgramResult mixed = run(kHkrawdump, {"first", "-v", "second", "-F", file, "third"});
   expect_result(mixed, 0, plain.out, "No data at record 2\n");
@@ -174,7 +166,7 @@ TEST_F(HkdumpTest, EmptyFileEndsAtRecordOne) {
 
 TEST_F(HkdumpTest, TruncatedLastRecordIsNotPrinted) {
   // Text that is not a number selects channel 0, the sync row itself.
-  const std::string file = put("cut", synth_bytes(2, "5", {"12:0=171"}, 100));
+  const std::string file = put("cut", generated_file(2, "5", {"12:0=171"}, 100));
   expect_result(run(kHkdump, {"-g", "abc", "-F", file}), 1,
                 "146f     1 0\t171\n146f     1 1\t171\n146f     1 2\t171\n"
                 "146f     2 0\t171\n146f     2 1\t171\n146f     2 2\t171\n",
@@ -191,18 +183,18 @@ TEST_F(HkdumpTest, ReadErrorEndsWithItsMessage) {
 }
 
 TEST_F(HkdumpTest, StandardOutputComesBeforeEveryMessage) {
-  const std::string file = put("data", synth_bytes(1, "5", {}, 7));
+  const std::string file = put("data", generated_file(1, "5", {}, 7));
   const ProgramResult r = run_shell(kHkrawdump, "exec \"$0\" -F " + file + " -g 2 -X 2>&1");
   expect_result(r, 1, "2\n146f     1 0\ta02\n146f     1 1\ta02\n146f     1 2\ta02\nMismatch data at record 2\n",
                 "");
 }
 
 TEST_F(HkdumpTest, FailedWriteIsReportedOnceWithStatusOne) {
-  const std::string small = put("small", synth_bytes(2, "5"));
+  const std::string small = put("small", generated_file(2, "5"));
   expect_result(run_shell(kHkdump, "exec \"$0\" -p -F " + small + " >/dev/full"), 1, "",
                 "No data at record 3\nhkdump: standard output: No space left on device\n");
   // Enough records to fill the output buffer: the run stops at the failure.
-  const std::string large = put("large", synth_bytes(2000, "5"));
+  const std::string large = put("large", generated_file(2000, "5"));
   expect_result(run_shell(kHkrawdump, "exec \"$0\" -s -F " + large + " >/dev/full"), 1, "",
                 "hkrawdump: standard output: No space left on device\n");
 }
@@ -210,7 +202,7 @@ TEST_F(HkdumpTest, FailedWriteIsReportedOnceWithStatusOne) {
 // ---- Line prefix, sync rows and positions -----------------------------------
 
 TEST_F(HkdumpTest, SteadySyncRowPlacesPositionsOnce) {
-  const std::string file = put("data", synth_bytes(12, "5"));
+  const std::string file = put("data", generated_file(12, "5"));
   const ProgramResult r = run(kHkrawdump, {"-m", "-F", file});
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "No data at record 13\n");
@@ -222,7 +214,7 @@ TEST_F(HkdumpTest, SteadySyncRowPlacesPositionsOnce) {
 
 TEST_F(HkdumpTest, MovingSyncRowReplacesPositionsAtEveryChange) {
   // Subframes with sync rows 5, 5, 6 | 5, 5, 5 and no more changes.
-  const std::string file = put("data", synth_bytes(2, "5,5,6,5x3"));
+  const std::string file = put("data", generated_file(2, "5,5,6,5x3"));
   expect_result(run(kHkrawdump, {"-m", "-F", file}), 0,
                 "ait affset 388\n"
                 "146f     1 0\ta08 a09 a13 a04 a05 a06 a07 a35\n"
@@ -241,7 +233,7 @@ TEST_F(HkdumpTest, SubframesBeforeTheFirstSyncRowReadInitialPositions) {
   // found every position is 0: column 0 of row 0 holds 0x0200.  The prefix
   // word of a subframe without sync row is column 0 of row -1: nothing for
   // subframe 0 (0), the last row of subframe 0 (0x026b) for subframe 1.
-  const std::string file = put("data", synth_bytes(2, "-1x4,5x2"));
+  const std::string file = put("data", generated_file(2, "-1x4,5x2"));
   expect_result(run(kHkrawdump, {"-f", "-F", file}), 0,
                 "0     1 0\t200 200 200 200 200\n"
                 "26b     1 1\t200 200 200 200 200\n"
@@ -316,7 +308,7 @@ TEST_F(HkdumpTest, EveryGroupMatchesTheReferenceOverAwkwardSyncRows) {
       {{"-g", "-9999999999"}, {false, 'g', -2147483647 - 1, false}},
   };
   for (size_t i = 0; i < sweeps.size(); ++i) {
-    const std::string bytes = synth_bytes(4, sweeps[i].plan, sweeps[i].words, i == 1 ? 500 : 0);
+    const std::string bytes = generated_file(4, sweeps[i].plan, sweeps[i].words, i == 1 ? 500 : 0);
     const std::string path = put("sweep" + std::to_string(i), bytes);
     for (bool raw : {false, true}) {
       for (const auto& [args, ref_in] : runs) {

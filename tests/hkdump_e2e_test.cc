@@ -32,9 +32,11 @@ const std::string kHelp =
 const std::string kWarning = "warning: invalid options count\n";
 
 // The bytes of a generated file: records whole records with the given sync
-// plan and chosen housekeeping words, then tail bytes of one more.
+// plan, chosen housekeeping words and placed words, then tail bytes of one
+// more.
 std::string generated_file(int64_t records, const char* plan,
-                           const std::vector<std::string>& words = {}, int64_t tail = 0) {
+                           const std::vector<std::string>& words = {}, int64_t tail = 0,
+                           const std::vector<std::string>& placed = {}) {
   static SynthOptions options;
   synth_defaults(options);
   options.records = records;
@@ -42,6 +44,9 @@ std::string generated_file(int64_t records, const char* plan,
   EXPECT_TRUE(parse_sync_plan(plan, options)) << plan;
   for (const std::string& w : words) {
     EXPECT_TRUE(parse_chosen_word(w.c_str(), options.chosen[options.chosen_count++])) << w;
+  }
+  for (const std::string& w : placed) {
+    EXPECT_TRUE(parse_placed_word(w.c_str(), options.placed[options.placed_count++])) << w;
   }
   return synth_bytes(options);
 }
@@ -252,6 +257,7 @@ TEST_F(HkdumpTest, SubframesBeforeTheFirstSyncRowReadInitialPositions) {
 struct Sweep {
   const char* plan;
   std::vector<std::string> words;
+  std::vector<std::string> placed;
 };
 
 void compare_with_reference(const std::string& path, const std::string& bytes, bool raw,
@@ -289,11 +295,16 @@ TEST_F(HkdumpTest, EveryGroupMatchesTheReferenceOverAwkwardSyncRows) {
   // subframe and into the trailer, alternating and missing rows, and words
   // that make the BCD, flag and difference values visible.
   const std::vector<Sweep> sweeps = {
-      {"96,100,105,106,107,-1,0,5,-1,-1,107,96", {}},
+      {"96,100,105,106,107,-1,0,5,-1,-1,107,96", {}, {}},
       {"100,-1,105x2,6,107,106,0",
        {"12:65=0x1234", "12:66=0x5678", "12:53=0x8000", "12:88=0", "12:92=0xffff",
-        "12:15=0", "12:91=0xffff", "4:70=0x0abc", "12:70=0xffff", "12:42=0xffc0"}},
-      {"-1x5,107,-1x2,105", {"12:66=0xffff", "12:65=0x9a9b"}},
+        "12:15=0", "12:91=0xffff", "4:70=0x0abc", "12:70=0xffff", "12:42=0xffc0"},
+       {}},
+      {"-1x5,107,-1x2,105", {"12:66=0xffff", "12:65=0x9a9b"}, {}},
+      // A second sync word in row 40 of subframe 0 (row 5 wins where it
+      // is planned), one only in column 1 of subframe 1, and one in row 0
+      // of subframe 2, which does not count for subframe 1.
+      {"5,-1,-1,-1,-1,100,5,-1,5", {}, {"0:40:0=0x146f", "1:9:1=0x146f", "2:0:0=0x146f"}},
   };
   const std::vector<std::pair<std::vector<std::string>, ReferenceRun>> runs = {
       {{"-f"}, {false, 'f', 0, false}},  {{"-s"}, {false, 's', 0, false}},
@@ -308,7 +319,8 @@ TEST_F(HkdumpTest, EveryGroupMatchesTheReferenceOverAwkwardSyncRows) {
       {{"-g", "-9999999999"}, {false, 'g', -2147483647 - 1, false}},
   };
   for (size_t i = 0; i < sweeps.size(); ++i) {
-    const std::string bytes = generated_file(4, sweeps[i].plan, sweeps[i].words, i == 1 ? 500 : 0);
+    const std::string bytes =
+        generated_file(4, sweeps[i].plan, sweeps[i].words, i == 1 ? 500 : 0, sweeps[i].placed);
     const std::string path = put("sweep" + std::to_string(i), bytes);
     for (bool raw : {false, true}) {
       for (const auto& [args, ref_in] : runs) {

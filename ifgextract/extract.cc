@@ -111,15 +111,12 @@ int parse_extract_options(int argc, char** argv, ExtractSettings& settings) {
   return -1;
 }
 
-int run_extract(const ExtractSettings& settings) {
-  out_init(g_out, STDOUT_FILENO);
-  const int fd = settings.input ? open(settings.input, O_RDONLY) : -1;
-  if (fd < 0) {
-    std::fputs("Error opening file\n", stderr);
-    return kExitOpenFailed;
-  }
+namespace {
+
+// The reference record, then the record loop, to the end of the input.
+int extract_records(int fd, DecodeMode mode) {
   reader_init(g_reader, fd);
-  decoder_init(g_decoder, settings.mode);
+  decoder_init(g_decoder, mode);
 
   // The first record only sets the references; its samples are not printed.
   LoopState state{1, -1, 0};
@@ -143,6 +140,20 @@ int run_extract(const ExtractSettings& settings) {
   }
   finish_output(g_out, kProgram);
   return kExitFailure;
+}
+
+}  // namespace
+
+int run_extract(const ExtractSettings& settings) {
+  out_init(g_out, STDOUT_FILENO);
+  const int fd = settings.input ? open(settings.input, O_RDONLY) : -1;
+  if (fd < 0) {
+    std::fputs("Error opening file\n", stderr);
+    return kExitOpenFailed;
+  }
+  const int status = extract_records(fd, settings.mode);
+  close(fd);
+  return status;
 }
 
 int ifgextract_main(int argc, char** argv) {

@@ -3,6 +3,9 @@
 // status in full.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -185,6 +188,27 @@ TEST_F(HkdumpTest, TruncatedLastRecordIsNotPrinted) {
 TEST_F(HkdumpTest, ReadErrorEndsWithItsMessage) {
   // A directory passes the existence test and opens, but cannot be read.
   expect_result(run(kHkdump, {"-x", "-F", dir_}), 1, "", "Read error at record 1\n");
+}
+
+TEST_F(HkdumpTest, RecordsArrivingInPiecesArePutTogether) {
+  const std::string data = put("data", generated_file(5, "5,6,-1", {}, 77));
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const ProgramResult direct = run(kHkrawdump, {"-m", "-F", data});
+  const ProgramResult r = run_shell(
+      kHkrawdump, "(dd if=" + data + " bs=313 2>/dev/null > " + fifo + " &); exec \"$0\" -m -F " + fifo);
+  expect_result(r, 1, direct.out, "Mismatch data at record 6\n");
+  // Fifteen data lines, each after a new offset report (the row moves
+  // at every subframe).
+  EXPECT_EQ(std::count(direct.out.begin(), direct.out.end(), '\n'), 30);
+}
+
+TEST_F(HkdumpTest, FileVanishingBeforeTheOpenIsReported) {
+  const std::string data = put("data", generated_file(2, "5"));
+  const ProgramResult r = run_shell(
+      kHkdump, "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH " VANISH_PATH=" +
+                   data + " exec \"$0\" -p -F " + data);
+  expect_result(r, 1, "", data + ": No such file or directory\n");
 }
 
 TEST_F(HkdumpTest, StandardOutputComesBeforeEveryMessage) {

@@ -24,13 +24,13 @@ constexpr int length_of(const T (&)[N]) {
 }
 
 // Group codes, one bit per command-line option.
-constexpr int kFastSapGroup = 1;           // -f
-constexpr int kSlowSapGroup = 2;           // -s
-constexpr int kPressureGroup = 4;          // -p
-constexpr int kMaskTemperatureGroup = 8;   // -m
-constexpr int kVoltageMonitorGroup = 16;   // -v
+constexpr int kFastSapGroup = 1;             // -f
+constexpr int kSlowSapGroup = 2;             // -s
+constexpr int kPressureGroup = 4;            // -p
+constexpr int kMaskTemperatureGroup = 8;     // -m
+constexpr int kVoltageMonitorGroup = 16;     // -v
 constexpr int kAuxiliaryDetectorGroup = 32;  // -x
-constexpr int kGenericGroup = 64;          // -g num
+constexpr int kGenericGroup = 64;            // -g num
 
 // The most channels a group reads (the mask temperature group).
 constexpr int kMaxGroupChannels = 8;

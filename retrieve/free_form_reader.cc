@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -138,9 +139,11 @@ Item scan_value(FreeFormReader& r) {
   return Item{ItemKind::value, ReadStatus::ok, r.data + start, r.data + p};
 }
 
-// Passes over separators up to the next value, null value or slash.
+// Passes over separators up to the next value, null value or slash; a
+// value is left at r.pos for the caller to convert.
 Item next_item(FreeFormReader& r) {
   for (;;) {
+    while (r.data[r.pos] == ' ') ++r.pos;
     switch (class_at(r, r.pos)) {
       case kBlank:
         ++r.pos;
@@ -181,8 +184,51 @@ Item next_item(FreeFormReader& r) {
       default:
         break;
     }
-    return scan_value(r);
+    return make_item(ItemKind::value);
   }
+}
+
+bool ends_value(const FreeFormReader& r, size_t i) {
+  switch (class_at(r, i)) {
+    case kValueChar:
+      return false;
+    case kReturn:
+      return i + 1 < r.end && r.data[i + 1] == '\n';
+    case kEndMark:  // the end of the buffer may be inside the value
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The common case, converted where it stands: a well-formed real in range
+// that ends at a separator inside the buffer.  Anything else is left to
+// the general path, which finds the value's end first.
+bool convert_real_in_place(FreeFormReader& r, float& dest) {
+  char* const end = r.data + r.end;
+  char* first = r.data + r.pos;
+  if (*first == '+') ++first;
+  const char lead = *first == '-' ? first[1] : first[0];  // the end mark stops both
+  if (!(lead >= '0' && lead <= '9') && lead != '.') return false;
+  float value = 0;
+  std::from_chars_result got = std::from_chars(first, end, value);
+  if (got.ec == std::errc() && got.ptr != end && (*got.ptr == 'D' || *got.ptr == 'd')) {
+    char* const letter = r.data + (got.ptr - r.data);
+    const char saved = *letter;
+    *letter = 'e';
+    got = std::from_chars(first, end, value);
+    if (got.ec != std::errc() || !ends_value(r, static_cast<size_t>(got.ptr - r.data))) {
+      *letter = saved;
+      return false;
+    }
+  }
+  if (got.ec != std::errc() || !ends_value(r, static_cast<size_t>(got.ptr - r.data))) {
+    return false;
+  }
+  dest = value;
+  r.pos = static_cast<size_t>(got.ptr - r.data);
+  r.comma_means_null = false;
+  return true;
 }
 
 // Past the next line end, or to the end of the input.
@@ -280,7 +326,6 @@ ReadStatus fetch(FreeFormReader& r, ValueKind kind, Item& it) {
       r.fault.expected = kind;
       return ReadStatus::end_of_file;
     case ItemKind::failed:
-      r.fault.expected = kind;
       return it.failure;
   }
   return ReadStatus::input_error;
@@ -294,6 +339,8 @@ ReadStatus read_int(FreeFormReader& r, int32_t& dest, bool& slash) {
     slash = it.kind == ItemKind::slash;
     return st;
   }
+  it = scan_value(r);
+  if (it.kind == ItemKind::failed) return it.failure;
   const ValueStatus vs = parse_integer(it.begin, it.end, dest);
   if (vs == ValueStatus::ok) {
     ++r.values_assigned;
@@ -312,6 +359,12 @@ ReadStatus read_real(FreeFormReader& r, float& dest, bool& slash) {
     slash = it.kind == ItemKind::slash;
     return st;
   }
+  if (convert_real_in_place(r, dest)) {
+    ++r.values_assigned;
+    return ReadStatus::ok;
+  }
+  it = scan_value(r);
+  if (it.kind == ItemKind::failed) return it.failure;
   const ValueStatus vs = parse_real(it.begin, it.end, dest);
   if (vs == ValueStatus::ok) {
     ++r.values_assigned;

@@ -49,6 +49,7 @@ Fill fill(FreeFormReader& r, size_t keep) {
     std::memmove(r.data, r.data + keep, r.end - keep);
     r.pos -= keep;
     r.end -= keep;
+    r.data[r.end] = '\0';
   }
   for (;;) {
     const ssize_t n = read(r.fd, r.data + r.end, kReaderBufferSize - r.end);

@@ -373,6 +373,57 @@ TEST_F(RetrieveTest, AnOutputFileThatCannotBeWrittenIsAFault) {
   EXPECT_EQ(stray_files(), 0);
 }
 
+size_t count_lines(const std::string& text) {
+  size_t n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+TEST_F(RetrieveTest, EveryFormOfAGeneratedFileGivesTheSameEntry) {
+  std::string first_samples, first_spectrum;
+  for (const char* form : {"plain", "commas", "crlf", "fortran", "fortran-d"}) {
+    const ProgramResult made =
+        run_program({DETSYNTH_PATH, "-n", "3", "-s", "500", "-c", "25000", "-p", "7", "-F", form,
+                     "-o", path("all.det")});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const ProgramResult r = run_program({RETRIEVE_PATH}, "2\n", dir_);
+    ASSERT_EQ(r.status, 0) << form << ": " << r.err;
+    EXPECT_EQ(count_lines(file("interferogram.dat")), 500u);
+    EXPECT_EQ(count_lines(file("spectrum.dat")), 25000u);
+    if (std::string(form) == "plain") {
+      // The plain form writes the shortest form too: the samples of entry
+      // 2 come back as their own text, one to a line.
+      const std::string text = file("all.det");
+      const size_t header = text.find("\n1 2 2\n") + 7;
+      const size_t begin = text.find('\n', header) + 1;
+      size_t end = begin;
+      for (int line = 0; line < (500 + 6) / 7; ++line) end = text.find('\n', end) + 1;
+      std::string samples = text.substr(begin, end - begin);
+      for (char& c : samples) {
+        if (c == ' ') c = '\n';
+      }
+      EXPECT_EQ(file("interferogram.dat"), samples);
+    }
+    if (std::string(form) == "plain" || std::string(form) == "fortran") {
+      first_samples = file("interferogram.dat");
+      first_spectrum = file("spectrum.dat");
+    } else {  // the same values as the form before it
+      EXPECT_EQ(file("interferogram.dat"), first_samples) << form;
+      EXPECT_EQ(file("spectrum.dat"), first_spectrum) << form;
+    }
+  }
+}
+
+TEST_F(RetrieveTest, TheSampleDetectionFile) {
+  write_file(path("all.det"), read_file(SAMPLE_DETECTION_FILE));
+  const ProgramResult r = run_program({RETRIEVE_PATH}, "103\n", dir_);
+  EXPECT_EQ(r.out, kOpening + kProcessing + progress("101") + progress("102") +
+                       progress("103") + written(" 103") + kFinished);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(count_lines(file("interferogram.dat")), 256u);
+  EXPECT_EQ(count_lines(file("spectrum.dat")), 2048u);
+}
+
 // Runs the program with its files limited to limit bytes and its standard
 // output sent to out_path, where a full file system is easy to stage.
 int run_limited(const std::string& dir, const std::string& out_path, rlim_t limit,

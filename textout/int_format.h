@@ -4,32 +4,119 @@
 // character written; nothing is NUL-terminated.  The results are the same
 // bytes that printf gives for the named conversion, produced without a
 // format string, a locale or a library call: digits are written from the
-// end, two at a time, from a table of "00".."99".
+// end, two at a time, from a table of "00".."99".  They are inline because
+// they sit on the hot path of every output line.
 #ifndef TEXTOUT_INT_FORMAT_H_
 #define TEXTOUT_INT_FORMAT_H_
 
 #include <cstdint>
+#include <cstring>
 
 // Room enough for any 64-bit value with its sign.
 constexpr int kMaxIntChars = 20;
 
-// Number of decimal digits of v (1 for 0).
-int decimal_digits(uint64_t v);
+namespace int_format_detail {
 
-// "%u" / "%d" of v.
-char* format_uint(char* p, uint64_t v);
-char* format_int(char* p, int64_t v);
+inline constexpr char kDigitPairs[201] =
+    "00010203040506070809"
+    "10111213141516171819"
+    "20212223242526272829"
+    "30313233343536373839"
+    "40414243444546474849"
+    "50515253545556575859"
+    "60616263646566676869"
+    "70717273747576777879"
+    "80818283848586878889"
+    "90919293949596979899";
+
+// Writes the digits of v so that the last one lands at end[-1].
+inline void write_digits_backwards(char* end, uint64_t v) {
+  while (v >= 100) {
+    const unsigned pair = static_cast<unsigned>(v % 100) * 2;
+    v /= 100;
+    end -= 2;
+    end[0] = kDigitPairs[pair];
+    end[1] = kDigitPairs[pair + 1];
+  }
+  if (v >= 10) {
+    const unsigned pair = static_cast<unsigned>(v) * 2;
+    end[-2] = kDigitPairs[pair];
+    end[-1] = kDigitPairs[pair + 1];
+  } else {
+    end[-1] = static_cast<char>('0' + v);
+  }
+}
+
+// Magnitude of v without the overflow that -v has for the smallest value.
+inline uint64_t magnitude(int64_t v) {
+  return v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+}
+
+}  // namespace int_format_detail
+
+// Number of decimal digits of v (1 for 0).
+inline int decimal_digits(uint64_t v) {
+  int n = 1;
+  for (;;) {
+    if (v < 10) return n;
+    if (v < 100) return n + 1;
+    if (v < 1000) return n + 2;
+    if (v < 10000) return n + 3;
+    v /= 10000;
+    n += 4;
+  }
+}
+
+// "%u" of v.
+inline char* format_uint(char* p, uint64_t v) {
+  const int n = decimal_digits(v);
+  int_format_detail::write_digits_backwards(p + n, v);
+  return p + n;
+}
+
+// "%d" of v.
+inline char* format_int(char* p, int64_t v) {
+  if (v < 0) *p++ = '-';
+  return format_uint(p, int_format_detail::magnitude(v));
+}
 
 // "%<width>d": right-aligned in width places with leading blanks; a value
 // that needs more places is written in full, never cut.
-char* format_int_width(char* p, int64_t v, int width);
+inline char* format_int_width(char* p, int64_t v, int width) {
+  const uint64_t m = int_format_detail::magnitude(v);
+  const int digits = decimal_digits(m);
+  const int len = digits + (v < 0 ? 1 : 0);
+  if (len < width) {
+    std::memset(p, ' ', static_cast<size_t>(width - len));
+    p += width - len;
+  }
+  if (v < 0) *p++ = '-';
+  int_format_detail::write_digits_backwards(p + digits, m);
+  return p + digits;
+}
 
 // "%x": lower-case hexadecimal, no prefix, no leading zeros.
-char* format_hex(char* p, uint64_t v);
+inline char* format_hex(char* p, uint64_t v) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  int n = 1;
+  for (uint64_t rest = v >> 4; rest != 0; rest >>= 4) ++n;
+  for (int i = n - 1; i >= 0; --i) {
+    p[i] = kHex[v & 0xF];
+    v >>= 4;
+  }
+  return p + n;
+}
 
 // A fixed-width field as the console lines of the retrieval dialogue use:
 // right-aligned in width places, and width asterisks when the number does
 // not fit (so 1000 or -100 in three places print "***").
-char* format_fixed_field(char* p, int64_t v, int width);
+inline char* format_fixed_field(char* p, int64_t v, int width) {
+  const int len = decimal_digits(int_format_detail::magnitude(v)) + (v < 0 ? 1 : 0);
+  if (len > width) {
+    std::memset(p, '*', static_cast<size_t>(width));
+    return p + width;
+  }
+  return format_int_width(p, v, width);
+}
 
 #endif  // TEXTOUT_INT_FORMAT_H_

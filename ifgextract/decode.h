@@ -1,0 +1,59 @@
+// Decoding the detector samples of one subframe.
+//
+// Every row carries four sample groups (columns 1-3, 5-7, 9-11, 13-15):
+// a control word and one word of each detector, or, in carriage mode, a
+// carriage word in the control word's place.  The instrument ranges the
+// detector gain; a group's values are written one flagged group late,
+// rescaled to the gain of the group that releases them.
+#ifndef IFGEXTRACT_DECODE_H_
+#define IFGEXTRACT_DECODE_H_
+
+#include <cstdint>
+
+#include "record.h"
+
+constexpr int kGroupsPerSubframe = 432;
+constexpr int kSampleArraySize = 8192;
+
+enum class DecodeMode { kTwoDetector, kCarriage };
+
+// The pair held back until the next flagged group releases it.  It lives
+// for the whole run: subframes, records, lost lock and status changes do
+// not reset it.
+struct GainRangingState {
+  int primed;      // -1 until the first group has been held, then 0
+  int held_gain;   // gain code of the held group
+  int32_t held1;   // its normalised first-detector value
+  int32_t held2;   // its normalised second-detector value
+};
+
+struct Decoder {
+  DecodeMode mode;
+  GainRangingState gain;
+  int32_t detector1_samples[kSampleArraySize];
+  int32_t detector2_samples[kSampleArraySize];
+  int32_t carriage_samples[kSampleArraySize];
+};
+
+void decoder_init(Decoder& decoder, DecodeMode mode);
+
+// Decodes the 432 groups of subframe index (0..2) of a byte-swapped record
+// into the decoder's arrays for its mode; returns the number of entries:
+// 0..432 pairs, or always 432 carriage values.
+int decode_subframe(Decoder& decoder, const TelemetryRecord& record, int index);
+
+// Normalised value of a detector word at gain code g:
+// (word bits 1-15 - 16385) * 2^(3 - g).
+inline int32_t normalised_value(uint16_t word, int gain) {
+  return (static_cast<int32_t>(word >> 1) - 16385) * (1 << (3 - gain));
+}
+
+// A held value rescaled from the held gain code to the releasing one:
+// times 2^(releasing - held), truncated toward zero.
+int32_t rescale_held_value(int32_t held, int held_gain, int releasing_gain);
+
+// Housekeeping words that label every sample line.
+uint16_t read_interferogram_number(const TelemetryRecord& record, int index, int sync_row);
+uint16_t read_dc_flags(const TelemetryRecord& record, int index, int sync_row);
+
+#endif  // IFGEXTRACT_DECODE_H_

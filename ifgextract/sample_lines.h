@@ -1,0 +1,34 @@
+// The sample lines of the extractor:
+//   two detectors  "%5d %1d %5d %x %5d %5d\n"
+//   carriage       "%5d %1d %5d %x %5d\n"
+// The first four fields (record, subframe, interferogram number, status
+// bit) are the same for every line of a pass, so they are formatted once
+// per pass and copied; only the values are converted per line.
+#ifndef IFGEXTRACT_SAMPLE_LINES_H_
+#define IFGEXTRACT_SAMPLE_LINES_H_
+
+#include <cstddef>
+#include <cstdint>
+
+// The prefix is copied in a fixed 64-byte block; its text is at most 33.
+constexpr size_t kPrefixBlock = 64;
+
+struct LinePrefix {
+  char text[kPrefixBlock];
+  size_t length;
+};
+
+// Room that n lines of either kind may need, copy slack included.
+constexpr size_t max_sample_lines_bytes(int n) {
+  return static_cast<size_t>(n) * (34 + 2 * 12 + 1) + kPrefixBlock;
+}
+
+void make_line_prefix(LinePrefix& prefix, int64_t record, int subframe_index,
+                      unsigned interferogram_number, unsigned status_bit);
+
+char* write_detector_lines(char* p, const LinePrefix& prefix, const int32_t* detector1,
+                           const int32_t* detector2, int n);
+
+char* write_carriage_lines(char* p, const LinePrefix& prefix, const int32_t* carriage, int n);
+
+#endif  // IFGEXTRACT_SAMPLE_LINES_H_

@@ -1,0 +1,67 @@
+// The raw telemetry record and its addressing.
+//
+// A raw telemetry file is a plain sequence of 10752-byte records: three
+// subframes of 108 rows of 16 big-endian 16-bit words, then a 384-byte
+// trailer that nobody interprets.  Column 0 of one row of every subframe
+// carries the sync word; the commutated housekeeping channels sit one per
+// row in a housekeeping column, counted from that sync row.
+#ifndef TLMFRAME_RECORD_H_
+#define TLMFRAME_RECORD_H_
+
+#include <cstdint>
+
+constexpr int kRecordBytes = 10752;
+constexpr int kRecordWords = 5376;
+constexpr int kSubframeCount = 3;
+constexpr int kRowsPerSubframe = 108;
+constexpr int kWordsPerRow = 16;
+constexpr int kSubframeWords = kRowsPerSubframe * kWordsPerRow;  // 1728
+constexpr int kSwappedWords = kSubframeCount * kSubframeWords;   // 5184; the trailer follows
+constexpr uint16_t kSyncWord = 0x146F;
+
+// One record as read from the file.  After swap_record the words of the
+// three subframes are in host order; the trailer keeps the file's bytes.
+struct TelemetryRecord {
+  uint16_t words[kRecordWords];
+};
+static_assert(sizeof(TelemetryRecord) == kRecordBytes);
+
+// A subframe is addressed by its first word inside the record.  Positions
+// counted from there may run into the neighbouring subframes or the
+// trailer, so the whole record stays reachable, and nothing beyond it.
+struct Subframe {
+  const TelemetryRecord* record;
+  int first_word;
+};
+
+Subframe subframe(const TelemetryRecord& record, int index);
+
+// Record word at index; 0 for an index before word 0 or past word 5375.
+inline uint16_t record_word(const TelemetryRecord& record, int64_t index) {
+  return index >= 0 && index < kRecordWords ? record.words[index] : 0;
+}
+
+// Word at a position counted from the subframe's first word (row * 16 +
+// column), read as 0 where the position lies outside the record.
+inline uint16_t subframe_word(Subframe sf, int64_t position) {
+  return record_word(*sf.record, sf.first_word + position);
+}
+
+// Converts the subframe words of a freshly read record from the file's
+// big-endian order to host order, in place.  The trailer is left alone.
+void swap_record(TelemetryRecord& record);
+
+// The first row of the subframe whose column 0 holds the sync word, or -1.
+int find_sync_row(Subframe sf);
+
+// Row of housekeeping channel k for a sync row: (sync row + k) mod 108,
+// the remainder taking the sign of the sum.  The sum is formed in 64 bits,
+// so any channel number from the command line gives a row in -107..107.
+int channel_row(int sync_row, int channel);
+
+// Word position of channel k in a housekeeping column: row * 16 + column.
+inline int channel_position(int sync_row, int channel, int column) {
+  return channel_row(sync_row, channel) * kWordsPerRow + column;
+}
+
+#endif  // TLMFRAME_RECORD_H_

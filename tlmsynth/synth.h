@@ -1,0 +1,66 @@
+// Synthetic raw telemetry, for trying the tools, for the tests and for the
+// benchmarks.
+//
+// Records carry what the instrument sends: a sync word per subframe in a
+// chosen row (or none), housekeeping channels counted from it in columns 12
+// and 4, an interferogram number that counts up, a status bit that can be
+// made to change, and detector samples shaped like an interferogram (a
+// centre burst over noise) encoded with gain codes and sample flags, or
+// carriage words.  Everything follows from the options and a seed, so the
+// same options always give the same bytes.
+#ifndef TLMSYNTH_SYNTH_H_
+#define TLMSYNTH_SYNTH_H_
+
+#include <cstdint>
+
+#include "record.h"
+
+constexpr int kMaxSyncPlan = 4096;
+constexpr int kMaxChosenWords = 64;
+
+// A housekeeping word fixed by the caller: channel k of the given column
+// holds value in every subframe (rows counted from the sync row).
+struct ChosenWord {
+  int column;
+  int channel;
+  uint16_t value;
+};
+
+struct SynthOptions {
+  int64_t records;
+  uint32_t seed;
+  // Sync rows of successive subframes, used in turn and then from the
+  // start again; -1 leaves a subframe without sync word.
+  int sync_rows[kMaxSyncPlan];
+  int sync_row_count;
+  int status_period;              // the status bit flips every this many records; 0: never
+  int first_interferogram;        // interferogram number of the first record
+  int records_per_interferogram;  // records that one interferogram spans
+  bool carriage;                  // carriage scan in the control-word places
+  int drop_percent;               // share of sample groups without sample flag
+  int64_t tail_bytes;             // bytes of one more, truncated record at the end
+  ChosenWord chosen[kMaxChosenWords];
+  int chosen_count;
+};
+
+void synth_defaults(SynthOptions& options);
+
+// Fills record (words in host order, as after swap_record) with record
+// number index (from 0) of the stream.
+void synth_record(const SynthOptions& options, int64_t index, TelemetryRecord& record);
+
+// The file bytes of a host-order record: subframe words big-endian, the
+// trailer as it stands.  The inverse of reading plus swap_record.
+void encode_record(const TelemetryRecord& record, unsigned char bytes[kRecordBytes]);
+
+// Writes the whole stream to fd; false (errno set) when a write fails.
+bool synth_write(const SynthOptions& options, int fd);
+
+// Parses a sync plan such as "5", "5,6", "5x9,40x3,-1x3" or "none" into
+// options; false when the text is not one.
+bool parse_sync_plan(const char* text, SynthOptions& options);
+
+// Parses "column:channel=value" (value decimal or 0x hexadecimal).
+bool parse_chosen_word(const char* text, ChosenWord& word);
+
+#endif  // TLMSYNTH_SYNTH_H_

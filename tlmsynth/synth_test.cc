@@ -1,0 +1,61 @@
+#include "synth.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "format/channels.h"
+
+namespace {
+
+TelemetryRecord g_a, g_b;
+
+TEST(Synth, EncodedRecordReadsBackThroughTheByteSwap) {
+  SynthOptions o;
+  synth_defaults(o);
+  synth_record(o, 3, g_a);
+  unsigned char bytes[kRecordBytes];
+  encode_record(g_a, bytes);
+  EXPECT_EQ(bytes[0], g_a.words[0] >> 8);  // big-endian on disk
+  std::memcpy(g_b.words, bytes, kRecordBytes);
+  swap_record(g_b);
+  EXPECT_EQ(std::memcmp(&g_a, &g_b, sizeof g_a), 0);
+}
+
+TEST(Synth, SyncPlanIsFollowedSubframeBySubframe) {
+  SynthOptions o;
+  synth_defaults(o);
+  ASSERT_TRUE(parse_sync_plan("5x2,-1,107", o));
+  synth_record(o, 0, g_a);  // subframes 0, 1, 2 of the stream
+  EXPECT_EQ(find_sync_row(subframe(g_a, 0)), 5);
+  EXPECT_EQ(find_sync_row(subframe(g_a, 1)), 5);
+  EXPECT_EQ(find_sync_row(subframe(g_a, 2)), -1);
+  synth_record(o, 1, g_a);  // subframes 3, 4, 5: the plan starts again after 107
+  EXPECT_EQ(find_sync_row(subframe(g_a, 0)), 107);
+  EXPECT_EQ(find_sync_row(subframe(g_a, 1)), 5);
+  EXPECT_FALSE(parse_sync_plan("108", o));
+  EXPECT_FALSE(parse_sync_plan("5,", o));
+  EXPECT_FALSE(parse_sync_plan("5x0", o));
+}
+
+TEST(Synth, HousekeepingFollowsTheSyncRowAndTheOptions) {
+  SynthOptions o;
+  synth_defaults(o);
+  o.sync_rows[0] = 100;
+  o.first_interferogram = 700;
+  o.records_per_interferogram = 2;
+  o.status_period = 3;
+  ChosenWord w;
+  ASSERT_TRUE(parse_chosen_word("4:19=0xBEEF", w));
+  o.chosen[o.chosen_count++] = w;
+  synth_record(o, 3, g_a);
+  const Subframe sf = subframe(g_a, 1);
+  auto channel = [&](int k, int column) { return subframe_word(sf, channel_position(100, k, column)); };
+  EXPECT_EQ(channel(kInterferogramNumberChannel, kHousekeepingColumn), 701);
+  EXPECT_EQ(channel(kDcFlagsChannel, kHousekeepingColumn) & kStatusBit, kStatusBit);
+  EXPECT_EQ(channel(19, kRawHousekeepingColumn), 0xBEEF);
+  EXPECT_FALSE(parse_chosen_word("16:1=1", w));
+  EXPECT_FALSE(parse_chosen_word("4:1=0x10000", w));
+}
+
+}  // namespace

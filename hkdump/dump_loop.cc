@@ -72,6 +72,27 @@ void dump_subframe(DumpState& state, const ChannelGroup& group, const DumpSettin
   out_commit(g_out, p);
 }
 
+// The record loop, to the end of the input.
+int dump_records(int fd, const ChannelGroup& group, const DumpSettings& settings,
+                 const GroupTable& table) {
+  reader_init(g_reader, fd);
+  table.reset_positions();
+  DumpState state{0, -1};
+  for (;;) {
+    ++state.record_number;
+    const unsigned char* record = nullptr;
+    const long count = next_stored_record(g_reader, &record);
+    if (count != kRecordBytes) return report_read_end(count, state.record_number, table.program);
+    for (int index = 0; index < kSubframeCount; ++index) {
+      dump_subframe(state, group, settings, record, index);
+    }
+    out_end_record(g_out);
+    if (g_out.error != 0) break;
+  }
+  finish_output(g_out, table.program);
+  return kExitFailure;
+}
+
 }  // namespace
 
 int run_dump(const DumpSettings& settings, const GroupTable& table) {
@@ -82,21 +103,9 @@ int run_dump(const DumpSettings& settings, const GroupTable& table) {
     diag_perror(g_out, settings.input);
     return kExitFailure;
   }
-  reader_init(g_reader, fd);
-  DumpState state{0, -1};
-  for (;;) {
-    ++state.record_number;
-    const unsigned char* record = nullptr;
-    const long count = next_stored_record(g_reader, &record);
-    if (count != kRecordBytes) return report_read_end(count, state.record_number, table.program);
-    for (int index = 0; index < kSubframeCount; ++index) {
-      dump_subframe(state, *group, settings, record, index);
-    }
-    out_end_record(g_out);
-    if (g_out.error != 0) break;
-  }
-  finish_output(g_out, table.program);
-  return kExitFailure;
+  const int status = dump_records(fd, *group, settings, table);
+  close(fd);
+  return status;
 }
 
 int hkdump_main(int argc, char** argv, const GroupTable& table) {

@@ -172,10 +172,22 @@ char* print_generic(char* p, StoredSubframe sf, int hex_flag) {
   return write_generic_value(p, word_at(sf, g_generic), hex_flag);
 }
 
+void reset_positions() {
+  g_interferogram_number = g_time_a = g_time_b = 0;
+  g_generic = 0;
+  for (int& position : g_fast_sap) position = 0;
+  for (int& position : g_slow_sap) position = 0;
+  for (int& position : g_pressure) position = 0;
+  for (int& position : g_mask_temperature) position = 0;
+  for (int& position : g_voltage_monitor) position = 0;
+  for (int& position : g_auxiliary_detector) position = 0;
+}
+
 }  // namespace
 
 const GroupTable kGroupTable = {
     "hkdump",
+    reset_positions,
     {
         {kFastSapGroup, update_fast_sap, print_fast_sap},
         {kSlowSapGroup, update_slow_sap, print_slow_sap},

@@ -54,8 +54,13 @@ struct ChannelGroup {
   PrintChannels print_channels;
 };
 
+// Puts every channel position back to 0, the state before the first
+// update, so that each run starts as a new process would.
+using ResetPositions = void (*)();
+
 struct GroupTable {
   const char* program;  // the program's name in its messages
+  ResetPositions reset_positions;
   ChannelGroup groups[kGroupCount];
 };
 

@@ -92,10 +92,21 @@ char* print_generic(char* p, StoredSubframe sf, int hex_flag) {
   return write_generic_value(p, stored_subframe_word(sf, g_generic), hex_flag);
 }
 
+void reset_positions() {
+  g_generic = 0;
+  for (int& position : g_fast_sap) position = 0;
+  for (int& position : g_slow_sap) position = 0;
+  for (int& position : g_pressure) position = 0;
+  for (int& position : g_mask_temperature) position = 0;
+  for (int& position : g_voltage_monitor) position = 0;
+  for (int& position : g_auxiliary_detector) position = 0;
+}
+
 }  // namespace
 
 const GroupTable kGroupTable = {
     "hkrawdump",
+    reset_positions,
     {
         {kFastSapGroup, update_fast_sap, print_fast_sap},
         {kSlowSapGroup, update_slow_sap, print_slow_sap},

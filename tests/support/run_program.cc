@@ -42,6 +42,61 @@ std::string make_temp_dir() {
   return std::string(buf.data());
 }
 
+ProgramResult run_in_process(MainFunction main_fn, const std::vector<std::string>& argv,
+                             const std::string& stdin_data) {
+  const std::string io = make_temp_dir();
+  write_file(io + "/stdin", stdin_data);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int saved[3] = {dup(0), dup(1), dup(2)};
+  const int in = open((io + "/stdin").c_str(), O_RDONLY);
+  const int out = open((io + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int err = open((io + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(in, 0);
+  dup2(out, 1);
+  dup2(err, 2);
+  close(in);
+  close(out);
+  close(err);
+
+  std::vector<std::string> args_text = argv;
+  std::vector<char*> args;
+  for (std::string& a : args_text) args.push_back(a.data());
+  args.push_back(nullptr);
+  ProgramResult result;
+  result.status = main_fn(static_cast<int>(argv.size()), args.data());
+
+  std::fflush(stdout);
+  std::fflush(stderr);
+  for (int fd = 0; fd < 3; ++fd) {
+    dup2(saved[fd], fd);
+    close(saved[fd]);
+  }
+  result.out = read_file(io + "/stdout");
+  result.err = read_file(io + "/stderr");
+  remove_tree(io);
+  return result;
+}
+
+size_t open_descriptor_count() {
+  size_t n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
+
+std::string as_unprivileged(const std::string& command) {
+  if (geteuid() != 0) return command;
+  if (std::system("command -v setpriv >/dev/null") != 0) return "";
+  return "setpriv --reuid=65534 --regid=65534 --clear-groups " + command;
+}
+
+bool unprivileged_run_impossible(const ProgramResult& r) {
+  return r.err.rfind("setpriv", 0) == 0 || r.status == 126;
+}
+
 void remove_tree(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);

@@ -33,7 +33,7 @@ if [ ${#harnesses[@]} -eq 0 ]; then
   done
 fi
 
-command -v clang++ >/dev/null || { echo "fuzz: clang++ is needed (apt-get install clang)" >&2; exit 1; }
+command -v clang++ >/dev/null || { echo "fuzz: clang++ is needed (scripts/install-deps.sh --fuzz)" >&2; exit 1; }
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 

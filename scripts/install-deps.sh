@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian machine, and nothing
 # when it is all there already.
+#
+# usage: scripts/install-deps.sh [--fuzz]
+#   --fuzz  also what the fuzz harnesses need: clang and its sanitizer and
+#           libFuzzer runtimes (a recommendation of clang, so named here)
 set -euo pipefail
 packages=(g++ cmake make libgtest-dev libbenchmark-dev)
+case ${1:-} in
+  --fuzz) packages+=(clang libclang-rt-dev) ;;
+  "") ;;
+  *) echo "usage: scripts/install-deps.sh [--fuzz]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

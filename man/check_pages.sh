@@ -64,8 +64,8 @@ check_page() {
   local missing extra
   missing=$(comm -23 <(echo "$wanted" | sed '/^$/d') <(echo "$documented" | sed '/^$/d'))
   extra=$(comm -13 <(echo "$wanted" | sed '/^$/d') <(echo "$documented" | sed '/^$/d'))
-  [ -z "$missing" ] || fail "$name: options accepted but not documented: $(echo $missing)"
-  [ -z "$extra" ] || fail "$name: options documented but not accepted: $(echo $extra)"
+  [ -z "$missing" ] || fail "$name: options accepted but not documented: $(tr "\n" " " <<<"$missing")"
+  [ -z "$extra" ] || fail "$name: options documented but not accepted: $(tr "\n" " " <<<"$extra")"
   # Each option also stands in the synopsis.
   local letter synopsis
   synopsis=$(awk '/^\.SH SYNOPSIS/ { s = 1; next } /^\.SH / { s = 0 } s' "$page")

@@ -174,7 +174,7 @@ plot_ifg() {
     awk -F '\t' '{
         colour = ($2 == "lost lock") ? "#c00000" : "#008000"
         printf "set arrow from %d, graph 0 to %d, graph 1 nohead lc rgb \"%s\" dt 2 lw 1.5\n", $1, $1, colour
-        printf "set label \"%s\" at %d, graph 0.98 right rotate by 90 offset -0.7,0 front tc rgb \"%s\" font \",8\"\n", $2, $1, colour
+        printf "set label \"%s\" at %d, graph 0.98 right rotate by 90 offset -1.2,0 front tc rgb \"%s\" font \",8\"\n", $2, $1, colour
       }' "$work/notes"
     local plots
     if [ "$mode" = detectors ]; then

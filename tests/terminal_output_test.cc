@@ -98,4 +98,19 @@ TEST(TerminalOutput, IfgextractShowsEachRecordWhileTheStreamIsOpen) {
   finish(run);
 }
 
+TEST(TerminalOutput, HkdumpShowsEachRecordWhileTheStreamIsOpen) {
+  SynthOptions o;
+  synth_defaults(o);
+  o.records = 3;
+  const std::string bytes = synth_bytes(o);
+  LiveRun run = start_at_terminal({HKDUMP_PATH, "-p", "-F", "/dev/stdin"});
+  ASSERT_GT(run.pid, 0);
+  std::string screen;
+  feed(run.feed, bytes.substr(0, kRecordBytes));
+  EXPECT_TRUE(screen_shows(run.terminal, "146f     1 2\t", screen)) << "record 1 not shown";
+  feed(run.feed, bytes.substr(kRecordBytes, kRecordBytes));
+  EXPECT_TRUE(screen_shows(run.terminal, "146f     2 2\t", screen)) << "record 2 not shown";
+  finish(run);
+}
+
 }  // namespace

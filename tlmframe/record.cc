@@ -15,12 +15,31 @@ void swap_record(TelemetryRecord& record) {
   }
 }
 
-int find_sync_row(Subframe sf) {
-  const uint16_t* row0 = sf.record->words + sf.first_word;
+namespace {
+
+// The sync search itself, over the column 0 words as column_0 reads them:
+// rows 0 to 107 in order, the first match wins, nothing past the subframe.
+template <typename Column0>
+int first_sync_row(Column0 column_0) {
   for (int row = 0; row < kRowsPerSubframe; ++row) {
-    if (row0[row * kWordsPerRow] == kSyncWord) return row;
+    if (column_0(row) == kSyncWord) return row;
   }
   return -1;
+}
+
+}  // namespace
+
+int find_sync_row(Subframe sf) {
+  const uint16_t* row0 = sf.record->words + sf.first_word;
+  return first_sync_row([row0](int row) { return row0[row * kWordsPerRow]; });
+}
+
+int find_sync_row(StoredSubframe sf) {
+  const unsigned char* row0 = sf.record_bytes + 2 * sf.first_word;
+  return first_sync_row([row0](int row) {
+    const unsigned char* p = row0 + 2 * row * kWordsPerRow;
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+  });
 }
 
 int channel_row(int sync_row, int channel) {

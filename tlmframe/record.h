@@ -9,6 +9,7 @@
 #define TLMFRAME_RECORD_H_
 
 #include <cstdint>
+#include <cstring>
 
 constexpr int kRecordBytes = 10752;
 constexpr int kRecordWords = 5376;
@@ -47,12 +48,43 @@ inline uint16_t subframe_word(Subframe sf, int64_t position) {
   return record_word(*sf.record, sf.first_word + position);
 }
 
+// A record read in place, still in the file's byte order: kRecordBytes
+// bytes, for tools that look at a few words of every record and need not
+// copy and swap the rest.  Its words read as those of the same record after
+// swap_record: subframe words assembled from their big-endian bytes,
+// trailer words as the host reads them.
+struct StoredSubframe {
+  const unsigned char* record_bytes;
+  int first_word;
+};
+
+inline StoredSubframe stored_subframe(const unsigned char* record_bytes, int index) {
+  return StoredSubframe{record_bytes, index * kSubframeWords};
+}
+
+// Record word at index of a stored record; 0 outside the record.
+inline uint16_t stored_record_word(const unsigned char* record_bytes, int64_t index) {
+  if (index < 0 || index >= kRecordWords) return 0;
+  const unsigned char* p = record_bytes + 2 * index;
+  if (index < kSwappedWords) return static_cast<uint16_t>((p[0] << 8) | p[1]);
+  uint16_t host;
+  std::memcpy(&host, p, sizeof host);
+  return host;
+}
+
+// Word at a position counted from the subframe's first word, as
+// subframe_word reads it from a swapped record.
+inline uint16_t stored_subframe_word(StoredSubframe sf, int64_t position) {
+  return stored_record_word(sf.record_bytes, sf.first_word + position);
+}
+
 // Converts the subframe words of a freshly read record from the file's
 // big-endian order to host order, in place.  The trailer is left alone.
 void swap_record(TelemetryRecord& record);
 
 // The first row of the subframe whose column 0 holds the sync word, or -1.
 int find_sync_row(Subframe sf);
+int find_sync_row(StoredSubframe sf);
 
 // Row of housekeeping channel k for a sync row: (sync row + k) mod 108,
 // the remainder taking the sign of the sum.  The sum is formed in 64 bits,

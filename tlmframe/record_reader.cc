@@ -41,7 +41,7 @@ bool fill_chunk(RecordReader& reader) {
 
 }  // namespace
 
-long read_record(RecordReader& reader, TelemetryRecord& record) {
+long next_stored_record(RecordReader& reader, const unsigned char** bytes) {
   while (reader.end - reader.start < static_cast<size_t>(kRecordBytes)) {
     if (reader.at_end || reader.error != 0 || !fill_chunk(reader)) {
       if (reader.error != 0) return -1;
@@ -50,7 +50,14 @@ long read_record(RecordReader& reader, TelemetryRecord& record) {
       return static_cast<long>(left);
     }
   }
-  std::memcpy(record.words, reader.chunk + reader.start, kRecordBytes);
+  *bytes = reader.chunk + reader.start;
   reader.start += kRecordBytes;
   return kRecordBytes;
+}
+
+long read_record(RecordReader& reader, TelemetryRecord& record) {
+  const unsigned char* bytes = nullptr;
+  const long count = next_stored_record(reader, &bytes);
+  if (count == kRecordBytes) std::memcpy(record.words, bytes, kRecordBytes);
+  return count;
 }

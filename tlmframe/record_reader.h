@@ -31,4 +31,9 @@ void reader_init(RecordReader& reader, int fd);
 // kept in reader.error).  Records read before an error are returned first.
 long read_record(RecordReader& reader, TelemetryRecord& record);
 
+// The same without copying: *bytes is set to the record inside the
+// reader's chunk, in the file's byte order (see StoredSubframe), and stays
+// valid until the next call.  Returns the count as read_record does.
+long next_stored_record(RecordReader& reader, const unsigned char** bytes);
+
 #endif  // TLMFRAME_RECORD_READER_H_

@@ -13,7 +13,8 @@ namespace {
 
 constexpr const char kUsage[] =
     "usage: tlmsynth [-c] [-n records] [-s rows] [-S period] [-i first] [-k records]\n"
-    "                [-d percent] [-t bytes] [-r seed] [-w col:chan=value]... [-o file]\n"
+    "                [-d percent] [-t bytes] [-r seed] [-w col:chan=value]...\n"
+    "                [-W sub:row:col=value]... [-o file]\n"
     "\t-n records\tnumber of whole records (default 10)\n"
     "\t-s rows\t\tsync rows of successive subframes, used in turn: 5, 5,6,\n"
     "\t\t\t5x9,40x3,-1x3 (-1: no sync word), or none (default 5)\n"
@@ -25,6 +26,8 @@ constexpr const char kUsage[] =
     "\t-t bytes\tappend a record truncated to this many bytes\n"
     "\t-r seed\t\tseed of the noise (default 1)\n"
     "\t-w col:chan=value  housekeeping word of channel chan in column col\n"
+    "\t-W sub:row:col=value  word at column col of row row of subframe sub,\n"
+    "\t\t\twritten last, whatever the sync row\n"
     "\t-o file\t\twrite to file instead of standard output\n";
 
 bool parse_long(const char* text, long low, long high, long& value) {
@@ -47,7 +50,7 @@ int main(int argc, char** argv) {
   const char* output = nullptr;
   long v;
   int c;
-  while ((c = getopt(argc, argv, "hcn:s:S:i:k:d:t:r:w:o:")) != -1) {
+  while ((c = getopt(argc, argv, "hcn:s:S:i:k:d:t:r:w:W:o:")) != -1) {
     switch (c) {
       case 'c': o.carriage = true; break;
       case 'n':
@@ -86,6 +89,12 @@ int main(int argc, char** argv) {
           return usage_error("housekeeping word", optarg);
         }
         ++o.chosen_count;
+        break;
+      case 'W':
+        if (o.placed_count == kMaxPlacedWords || !parse_placed_word(optarg, o.placed[o.placed_count])) {
+          return usage_error("placed word", optarg);
+        }
+        ++o.placed_count;
         break;
       case 'o': output = optarg; break;
       case 'h': std::fputs(kUsage, stdout); return 0;

@@ -155,6 +155,10 @@ void synth_record(const SynthOptions& o, int64_t index, TelemetryRecord& r) {
     fill_housekeeping(o, index, sub, sync_row, r);
     fill_samples(o, index, sub, r);
   }
+  for (int i = 0; i < o.placed_count; ++i) {
+    const PlacedWord& p = o.placed[i];
+    r.words[p.subframe * kSubframeWords + p.row * kWordsPerRow + p.column] = p.value;
+  }
   unsigned char* trailer = reinterpret_cast<unsigned char*>(r.words + kSwappedWords);
   for (int i = 0; i < kRecordBytes - 2 * kSwappedWords; ++i) {
     trailer[i] = static_cast<unsigned char>(i * 7 + 0x31 + index);
@@ -249,5 +253,24 @@ bool parse_chosen_word(const char* text, ChosenWord& word) {
   const unsigned long value = std::strtoul(p, &end, 0);
   if (end == p || *end != '\0' || value > 0xFFFF) return false;
   word = ChosenWord{static_cast<int>(column), static_cast<int>(channel), static_cast<uint16_t>(value)};
+  return true;
+}
+
+bool parse_placed_word(const char* text, PlacedWord& word) {
+  long fields[3];
+  const long limits[3] = {kSubframeCount, kRowsPerSubframe, kWordsPerRow};
+  const char separators[3] = {':', ':', '='};
+  const char* p = text;
+  for (int i = 0; i < 3; ++i) {
+    char* end;
+    fields[i] = std::strtol(p, &end, 10);
+    if (end == p || *end != separators[i] || fields[i] < 0 || fields[i] >= limits[i]) return false;
+    p = end + 1;
+  }
+  char* end;
+  const unsigned long value = std::strtoul(p, &end, 0);
+  if (end == p || *end != '\0' || value > 0xFFFF) return false;
+  word = PlacedWord{static_cast<int>(fields[0]), static_cast<int>(fields[1]), static_cast<int>(fields[2]),
+                    static_cast<uint16_t>(value)};
   return true;
 }

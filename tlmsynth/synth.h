@@ -17,12 +17,24 @@
 
 constexpr int kMaxSyncPlan = 4096;
 constexpr int kMaxChosenWords = 64;
+constexpr int kMaxPlacedWords = 64;
 
 // A housekeeping word fixed by the caller: channel k of the given column
 // holds value in every subframe (rows counted from the sync row).
 struct ChosenWord {
   int column;
   int channel;
+  uint16_t value;
+};
+
+// A word fixed at one place of every record, whatever the sync row: column
+// of row (0..107) of subframe.  Placed words are written last, over the
+// sync word, housekeeping and samples, so they can make a second sync row,
+// a sync word in another column, or any awkward word.
+struct PlacedWord {
+  int subframe;
+  int row;
+  int column;
   uint16_t value;
 };
 
@@ -41,6 +53,8 @@ struct SynthOptions {
   int64_t tail_bytes;             // bytes of one more, truncated record at the end
   ChosenWord chosen[kMaxChosenWords];
   int chosen_count;
+  PlacedWord placed[kMaxPlacedWords];
+  int placed_count;
 };
 
 void synth_defaults(SynthOptions& options);
@@ -62,5 +76,8 @@ bool parse_sync_plan(const char* text, SynthOptions& options);
 
 // Parses "column:channel=value" (value decimal or 0x hexadecimal).
 bool parse_chosen_word(const char* text, ChosenWord& word);
+
+// Parses "subframe:row:column=value" (value decimal or 0x hexadecimal).
+bool parse_placed_word(const char* text, PlacedWord& word);
 
 #endif  // TLMSYNTH_SYNTH_H_

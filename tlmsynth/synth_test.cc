@@ -58,4 +58,27 @@ TEST(Synth, HousekeepingFollowsTheSyncRowAndTheOptions) {
   EXPECT_FALSE(parse_chosen_word("4:1=0x10000", w));
 }
 
+TEST(Synth, PlacedWordsGoWhereverAsked) {
+  SynthOptions o;
+  synth_defaults(o);
+  PlacedWord w;
+  // A second sync word after the planned row 5, one in column 1 only of a
+  // subframe without sync row, and a sample word.
+  ASSERT_TRUE(parse_sync_plan("5,-1,5", o));
+  ASSERT_TRUE(parse_placed_word("0:40:0=0x146f", o.placed[o.placed_count++]));
+  ASSERT_TRUE(parse_placed_word("1:9:1=0x146F", o.placed[o.placed_count++]));
+  ASSERT_TRUE(parse_placed_word("2:107:15=65535", o.placed[o.placed_count++]));
+  synth_record(o, 0, g_a);
+  EXPECT_EQ(find_sync_row(subframe(g_a, 0)), 5);
+  EXPECT_EQ(subframe_word(subframe(g_a, 0), 40 * kWordsPerRow), kSyncWord);
+  EXPECT_EQ(find_sync_row(subframe(g_a, 1)), -1);
+  EXPECT_EQ(subframe_word(subframe(g_a, 1), 9 * kWordsPerRow + 1), kSyncWord);
+  EXPECT_EQ(subframe_word(subframe(g_a, 2), 107 * kWordsPerRow + 15), 0xFFFF);
+  EXPECT_FALSE(parse_placed_word("3:0:0=1", w));
+  EXPECT_FALSE(parse_placed_word("0:108:0=1", w));
+  EXPECT_FALSE(parse_placed_word("0:0:16=1", w));
+  EXPECT_FALSE(parse_placed_word("0:0=1", w));
+  EXPECT_FALSE(parse_placed_word("0:0:0=0x10000", w));
+}
+
 }  // namespace

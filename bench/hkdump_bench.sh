@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Times hkdump and hkrawdump, every channel group, against plain reading of
+# the same file with cat, on a generated telemetry file of about 215 MB
+# that stays in the page cache.  Runs alternate (program, cat, program,
+# cat, ...); for each group the script prints the median time of each and
+# the median of the per-pair ratios program/cat.
+#
+# usage: bench/hkdump_bench.sh [BUILD_DIR [PAIRS [RECORDS]]]
+#   BUILD_DIR  build tree holding hkdump/, tlmsynth/ (default: build)
+#   PAIRS      timed pairs per group (default: 9)
+#   RECORDS    records in the file (default: 20000, 10752 bytes each)
+set -euo pipefail
+
+build=${1:-build}
+pairs=${2:-9}
+records=${3:-20000}
+work=$(mktemp -d "${TMPDIR:-/tmp}/hkdump_bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+file=$work/telemetry.dat
+
+"$build/tlmsynth/tlmsynth" -n "$records" -s 5x30,6x3,-1x3 -o "$file"
+cat "$file" >/dev/null  # into the page cache
+
+# Wall time of one run of the command, in microseconds.
+elapsed_us() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>&1 || true
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+printf 'file: %d bytes, %d pairs per group\n' "$(stat -c %s "$file")" "$pairs"
+printf '%-10s %-6s %10s %10s %7s\n' program group 'prog ms' 'cat ms' ratio
+for program in hkdump hkrawdump; do
+  for group in -f -s -p -m -v -x "-g 52"; do
+    prog_times=() cat_times=() ratios=()
+    elapsed_us "$build/hkdump/$program" $group -F "$file" >/dev/null  # warm-up
+    for ((i = 0; i < pairs; i++)); do
+      p=$(elapsed_us "$build/hkdump/$program" $group -F "$file")
+      c=$(elapsed_us cat "$file")
+      prog_times+=("$p") cat_times+=("$c")
+      ratios+=("$(awk -v p="$p" -v c="$c" 'BEGIN {printf "%.4f", p / c}')")
+    done
+    printf '%-10s %-6s %10.1f %10.1f %7.2f\n' "$program" "$group" \
+      "$(printf '%s\n' "${prog_times[@]}" | median | awk '{print $1 / 1000}')" \
+      "$(printf '%s\n' "${cat_times[@]}" | median | awk '{print $1 / 1000}')" \
+      "$(printf '%s\n' "${ratios[@]}" | median)"
+  done
+done

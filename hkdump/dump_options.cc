@@ -1,0 +1,104 @@
+#include "dump_options.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+
+#include "group_table.h"
+
+namespace {
+
+constexpr const char kOptions[] = "hF:g:Xfspmvx";
+
+constexpr const char kHelp[] =
+    "\th\t\thelp\n"
+    "\tF <file>\tfile to use\n"
+    "\tX\t\thex output\n"
+    "\tf\t\tfast sap channel\n"
+    "\ts\t\tslow sap channel\n"
+    "\tp\t\tpressure\n"
+    "\tm\t\tmask temperature\n"
+    "\tv\t\tvoltage monitors\n"
+    "\tx\t\tauxiliary det. data\n"
+    "\tg: <num>\tgeneric housekeeping\n"
+    "\t\t\tnum is the format offset\n"
+    "\t\t\tas given in format\n";
+
+bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The group code of a group option letter, 0 for any other letter.
+int group_code_of(int letter) {
+  switch (letter) {
+    case 'f': return kFastSapGroup;
+    case 's': return kSlowSapGroup;
+    case 'p': return kPressureGroup;
+    case 'm': return kMaskTemperatureGroup;
+    case 'v': return kVoltageMonitorGroup;
+    case 'x': return kAuxiliaryDetectorGroup;
+    case 'g': return kGenericGroup;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+int parse_format_offset(const char* text) {
+  while (is_blank(*text)) ++text;
+  const bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  // Past 2^31 the value is held: it stays beyond the int range either way.
+  int64_t magnitude = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    if (magnitude <= INT_MAX) magnitude = magnitude * 10 + (*text - '0');
+  }
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+void print_help() { std::fputs(kHelp, stderr); }
+
+int parse_dump_options(int argc, char** argv, DumpSettings& settings) {
+  settings = DumpSettings{"", 0, 0, 0, 0};
+  optind = 0;  // start afresh, also when called more than once in a process
+  int c;
+  while ((c = getopt(argc, argv, kOptions)) != -1) {
+    if (group_code_of(c) != 0) {
+      settings.group_code = group_code_of(c);
+      ++settings.group_option_count;
+    }
+    switch (c) {
+      case 'F':
+        settings.input = optarg;
+        if (access(optarg, F_OK) != 0) {
+          std::perror(optarg);
+          return kExitFailure;
+        }
+        break;
+      case 'X':
+        settings.hex_flag = 1;
+        break;
+      case 'g':
+        settings.format_offset = parse_format_offset(optarg);
+        std::fprintf(stderr, "%d\n", settings.format_offset);
+        break;
+      case 'h':
+        print_help();
+        return kExitOk;
+      case '?':  // getopt has already said what was wrong
+        print_help();
+        return kExitUsage;
+      default:
+        break;
+    }
+  }
+  if (settings.group_option_count != 1) {
+    std::fputs("warning: invalid options count\n", stderr);
+    print_help();
+    return kExitUsage;
+  }
+  return -1;
+}

@@ -1,0 +1,44 @@
+#include "group_table.h"
+
+#include "int_format.h"
+
+const ChannelGroup* find_group(const GroupTable& table, int code) {
+  for (const ChannelGroup& group : table.groups) {
+    if (group.code == code) return &group;
+  }
+  return nullptr;
+}
+
+void place_channels(int sync_row, const int* channels, int count, int column, int* positions) {
+  for (int i = 0; i < count; ++i) positions[i] = channel_position(sync_row, channels[i], column);
+}
+
+void place_fast_sap(int sync_row, int column, int positions[kFastSapPositions]) {
+  const int first = channel_position(sync_row, kFastSapChannel, column);
+  for (int i = 0; i < kFastSapRows; ++i) positions[i] = first + i * kWordsPerRow;
+  positions[kFastSapRows] = channel_position(sync_row, kFastSapReferenceChannel, column);
+}
+
+char* write_decimal_list(char* p, const int* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) *p++ = ' ';
+    p = format_int(p, values[i]);
+  }
+  *p++ = '\n';
+  return p;
+}
+
+char* write_hex_list(char* p, const int* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) *p++ = ' ';
+    p = format_hex(p, static_cast<unsigned>(values[i]));
+  }
+  *p++ = '\n';
+  return p;
+}
+
+char* write_generic_value(char* p, int word, int hex_flag) {
+  p = hex_flag == 1 ? format_hex(p, static_cast<unsigned>(word)) : format_int(p, word);
+  *p++ = '\n';
+  return p;
+}

@@ -1,0 +1,99 @@
+// The raw table on hand-made records: rows read for awkward sync rows, and
+// the mask temperature group's offset report.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "group_table.h"
+#include "synth.h"
+#include "telemetry_files.h"
+
+namespace {
+
+TelemetryRecord g_record;  // words in host order, as the tests set them
+unsigned char g_stored[kRecordBytes];
+
+// Subframe sub of g_record as it is stored in a file.
+StoredSubframe stored_record_subframe(int sub) {
+  encode_record(g_record, g_stored);
+  return stored_subframe(g_stored, sub);
+}
+OutBuffer g_out;
+
+// Column 4 of every row holds 0xA000 plus its record row number (subframe
+// rows continue into the trailer), so each word names its row.
+void number_rows() {
+  for (uint16_t& w : g_record.words) w = 0;
+  for (int row = 0; row < kRecordWords / kWordsPerRow; ++row) {
+    g_record.words[row * kWordsPerRow + kRawHousekeepingColumn] = static_cast<uint16_t>(0xA000 + row);
+  }
+}
+
+std::string update(int code, int sync_row, int format_offset = 0) {
+  g_out.used = 0;
+  find_group(kGroupTable, code)->update_positions(sync_row, format_offset, g_out);
+  return std::string(g_out.data, g_out.used);
+}
+
+std::string print(int code, int sub, int hex_flag = 0) {
+  char line[kMaxGroupTextBytes];
+  const char* end = find_group(kGroupTable, code)->print_channels(line, stored_record_subframe(sub), hex_flag);
+  return std::string(static_cast<const char*>(line), end);
+}
+
+class RawGroupsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    out_init(g_out, -1);
+    number_rows();
+  }
+};
+
+TEST_F(RawGroupsTest, MaskTemperatureReportsItsOffsetPosition) {
+  EXPECT_EQ(update(kMaskTemperatureGroup, 0), "ait affset 308\n");
+  EXPECT_EQ(update(kMaskTemperatureGroup, 100), "ait affset 180\n");
+  EXPECT_EQ(update(kMaskTemperatureGroup, -1), "ait affset 292\n");
+  EXPECT_EQ(update(kMaskTemperatureGroup, 5), "ait affset 388\n");
+  EXPECT_EQ(print(kMaskTemperatureGroup, 0), "a00d a00e a018 a009 a00a a00b a00c a03a\n");
+  // The other groups write nothing when they move.
+  for (int code : {kFastSapGroup, kSlowSapGroup, kPressureGroup, kVoltageMonitorGroup,
+                   kAuxiliaryDetectorGroup, kGenericGroup}) {
+    EXPECT_EQ(update(code, 6), "") << code;
+  }
+}
+
+TEST_F(RawGroupsTest, ChannelsWrapButFastSapRowsRunOn) {
+  update(kPressureGroup, 100);
+  EXPECT_EQ(print(kPressureGroup, 0), "a021 a00e a022 a014\n");
+  update(kFastSapGroup, 100);
+  EXPECT_EQ(print(kFastSapGroup, 0), "a064 a065 a066 a067 a047\n");
+  // Sync row 106 in subframe 0: rows 106, 107, then rows 0 and 1 of
+  // subframe 1 (record rows 108 and 109); channel 79 is row 77.
+  update(kFastSapGroup, 106);
+  EXPECT_EQ(print(kFastSapGroup, 0), "a06a a06b a06c a06d a04d\n");
+  // Sync row 105 in subframe 2: rows 105 to 108 are record rows 321 to
+  // 324, the last being the first row of the trailer; channel 79 is row 76.
+  update(kFastSapGroup, 105);
+  EXPECT_EQ(print(kFastSapGroup, 2), "a141 a142 a143 a144 a124\n");
+}
+
+TEST_F(RawGroupsTest, PositionsBeforeTheRecordReadZero) {
+  update(kFastSapGroup, -1);
+  EXPECT_EQ(print(kFastSapGroup, 0), "0 a000 a001 a002 a04e\n");
+  EXPECT_EQ(print(kFastSapGroup, 1), "a06b a06c a06d a06e a0ba\n");
+  update(kGenericGroup, -1, 0);
+  EXPECT_EQ(print(kGenericGroup, 0, 1), "0\n");
+  EXPECT_EQ(print(kGenericGroup, 2, 1), "a0d7\n");
+}
+
+TEST_F(RawGroupsTest, ValuesAreRawHexadecimalWords) {
+  set_channel(g_record, 0, 5, 68, kRawHousekeepingColumn, 0x0ABC);
+  set_channel(g_record, 0, 5, 69, kRawHousekeepingColumn, 0);
+  update(kVoltageMonitorGroup, 5);
+  EXPECT_EQ(print(kVoltageMonitorGroup, 0), "abc 0 a04b a04c\n");
+  update(kGenericGroup, 5, 68);
+  EXPECT_EQ(print(kGenericGroup, 0, 0), "2748\n");
+  EXPECT_EQ(print(kGenericGroup, 0, 1), "abc\n");
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "detection_scan.h"
+
+#include "console.h"
+
+namespace {
+
+// What one scan step needs to read and to name its faults.
+struct ScanContext {
+  FreeFormReader& in;
+  const char* file_name;
+  int entry_index;
+  Message& m;
+};
+
+bool read_checked(ScanContext& c, const GroupField* fields, int count, const char* place) {
+  const ReadStatus status = read_group(c.in, fields, count);
+  if (status == ReadStatus::ok) return true;
+  message_read_fault(c.m, c.file_name, c.in, status, place, c.entry_index);
+  return false;
+}
+
+bool read_header(ScanContext& c, int32_t* header, const char* place) {
+  const GroupField field{ValueKind::integer, 3, header, nullptr};
+  return read_checked(c, &field, 1, place);
+}
+
+// A count line; a count beyond the store is refused before its values.
+bool read_count_line(ScanContext& c, CountLine& line, int store_size, const char* place,
+                     const char* count_name) {
+  const GroupField fields[] = {
+      {ValueKind::integer, 1, &line.count, nullptr},
+      {ValueKind::real, 2, nullptr, line.reals},
+      {ValueKind::integer, 1, &line.last, nullptr},
+  };
+  if (!read_checked(c, fields, 3, place)) return false;
+  if (line.count <= store_size) return true;
+  message_clear(c.m);
+  message_add(c.m, c.file_name);
+  message_add(c.m, ":");
+  message_add_int(c.m, c.in.group_line > 0 ? c.in.group_line : c.in.line - 1);
+  message_add(c.m, ": ");
+  message_add(c.m, count_name);
+  message_add(c.m, " ");
+  message_add_int(c.m, line.count);
+  message_add(c.m, " of entry ");
+  message_add_int(c.m, c.entry_index);
+  message_add(c.m, " is more than the ");
+  message_add_int(c.m, store_size);
+  message_add(c.m, " values that can be held");
+  return false;
+}
+
+bool read_values(ScanContext& c, float* store, int count, const char* place) {
+  const GroupField field{ValueKind::real, count, nullptr, store};
+  return read_checked(c, &field, 1, place);
+}
+
+// Single reals, one read group each.
+bool read_tail(ScanContext& c, float* tail, int count, const char* place) {
+  for (int i = 0; i < count; ++i) {
+    const GroupField field{ValueKind::real, 1, nullptr, tail + i};
+    if (!read_checked(c, &field, 1, place)) return false;
+  }
+  return true;
+}
+
+// Groups 2 to 7, after the header.
+bool read_interferogram_block(ScanContext& c, DetectionEntry& e) {
+  return read_count_line(c, e.samples_line, kSampleStoreSize, "the sample count line",
+                         "sample count") &&
+         read_values(c, e.samples, e.samples_line.count, "the interferogram samples") &&
+         read_tail(c, e.interferogram_tail, 4, "the interferogram tail");
+}
+
+// Groups 9 to 16, after the header.
+bool read_spectrum_block(ScanContext& c, DetectionEntry& e) {
+  return read_count_line(c, e.spectrum_line, kSpectrumStoreSize, "the spectrum count line",
+                         "spectrum value count") &&
+         read_values(c, e.spectrum, e.spectrum_line.count, "the spectrum values") &&
+         read_tail(c, e.spectrum_tail, 6, "the spectrum tail");
+}
+
+// Group 1: an end of file here is the normal end of the scan.
+ReadStatus read_entry_start(ScanContext& c, DetectionEntry& e) {
+  const GroupField field{ValueKind::integer, 3, e.header, nullptr};
+  const ReadStatus status = read_group(c.in, &field, 1);
+  if (status != ReadStatus::ok && status != ReadStatus::end_of_file) {
+    message_read_fault(c.m, c.file_name, c.in, status, "the interferogram header",
+                       c.entry_index);
+  }
+  return status;
+}
+
+}  // namespace
+
+ScanOutcome scan_detection_file(FreeFormReader& in, const char* file_name, int32_t request,
+                                DetectionEntry& e, OutBuffer& out, ScanSummary& summary,
+                                Message& m) {
+  summary = ScanSummary{0, false, false};
+  ScanContext c{in, file_name, 0, m};
+  for (c.entry_index = 1; c.entry_index <= kMaxEntries; ++c.entry_index) {
+    const ReadStatus start = read_entry_start(c, e);
+    if (start == ReadStatus::end_of_file) return ScanOutcome::no_match;
+    if (start != ReadStatus::ok) return ScanOutcome::fault;
+    if (!read_interferogram_block(c, e)) return ScanOutcome::fault;
+    if (!read_header(c, e.header, "the spectrum header")) return ScanOutcome::fault;
+    write_progress(out, e.header[2]);
+    if (!read_spectrum_block(c, e)) return ScanOutcome::fault;
+    summary.entries_read = c.entry_index;
+    if (e.header[2] == request) return ScanOutcome::matched;
+  }
+  // Looking past the last entry only serves the no-match report; a read
+  // error there is not a fault of the scan, which has ended.
+  summary.stopped_at_limit = true;
+  if (reader_has_more_text(in, summary.text_left) != ReadStatus::ok) summary.text_left = false;
+  return ScanOutcome::no_match;
+}

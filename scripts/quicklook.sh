@@ -334,12 +334,12 @@ plot_retrieve() {
   [ $# -eq 0 ] || usage
   [ -d "$dir" ] || die "$dir: not a folder"
 
-  local ifg spec
+  local ifg spectrum
   ifg=$(take_values "$dir/interferogram.dat" "$work/ifg") || exit 1
   is_count "$ifg" || die "$dir/interferogram.dat: $ifg"
-  spec=$(take_values "$dir/spectrum.dat" "$work/spec") || exit 1
-  is_count "$spec" || die "$dir/spectrum.dat: $spec"
-  [ "$ifg" -gt 0 ] || [ "$spec" -gt 0 ] || die "$dir: interferogram.dat and spectrum.dat hold no values"
+  spectrum=$(take_values "$dir/spectrum.dat" "$work/spectrum") || exit 1
+  is_count "$spectrum" || die "$dir/spectrum.dat: $spectrum"
+  [ "$ifg" -gt 0 ] || [ "$spectrum" -gt 0 ] || die "$dir: interferogram.dat and spectrum.dat hold no values"
 
   panel() {
     local file=$1 count=$2 title=$3 xlabel=$4 ylabel=$5 colour=$6
@@ -366,7 +366,7 @@ plot_retrieve() {
     echo "set key top right"
     echo "set multiplot layout 2,1 title $(gp_quote "Retrieved interferogram and spectrum ($dir)") noenhanced"
     panel "$work/ifg" "$ifg" interferogram "sample index" "value" '#1f4e9c'
-    panel "$work/spec" "$spec" spectrum "spectral point" "value" '#e07000'
+    panel "$work/spectrum" "$spectrum" spectrum "spectral point" "value" '#e07000'
     echo "unset multiplot"
   } >"$work/plot.gp"
   run_gnuplot "$work/plot.gp" "$output"

@@ -213,7 +213,7 @@ test_retrieve() {
   "$quicklook" retrieve -d out -o retrieve.png -k kr || fail "status $?"
   expect_png retrieve.png
   expect_file kr/ifg $'0\t0.5\n1\t-1\n2\t2.5e-1\n3\t1.0e+00'
-  [ "$(wc -l <kr/spec)" -eq 50 ] || fail "spectrum values lost"
+  [ "$(wc -l <kr/spectrum)" -eq 50 ] || fail "spectrum values lost"
   grep -q "multiplot layout 2,1" kr/plot.gp || fail "not two panels"
 
   start "an empty interferogram file still gives a picture"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on a Debian machine, and nothing
-# when it is all there already.
+# Installs what building, testing and the quick-look pictures need on a
+# Debian machine, and nothing when it is all there already.
 set -euo pipefail
-packages=(g++ cmake make libgtest-dev libbenchmark-dev)
+# groff-base and mandoc check the manual pages; gnuplot-nox draws the quick-look pictures.
+packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -68,9 +68,9 @@ constexpr int kFastSapPositions = kFastSapRows + 1;
 // own column); only the selected group's entries, and in the engineering
 // table the time prefix, are ever filled.
 struct GroupPositions {
-  int interferogram_number;
-  int time_a;
-  int time_b;
+  int interferogram_number;  // time prefix of the engineering table
+  int time_a;                // BCD hours in its low byte
+  int time_b;                // BCD minutes (high byte) and seconds (low byte)
   int fast_sap[kFastSapPositions];
   int slow_sap[length_of(kSlowSapChannels)];
   int pressure[length_of(kPressureChannels)];

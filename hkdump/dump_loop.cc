@@ -76,7 +76,7 @@ void dump_subframe(DumpState& state, const ChannelGroup& group, const DumpSettin
 int dump_records(int fd, const ChannelGroup& group, const DumpSettings& settings,
                  const GroupTable& table) {
   reader_init(g_reader, fd);
-  table.reset_positions();
+  reset_group_positions();
   DumpState state{0, -1};
   for (;;) {
     ++state.record_number;

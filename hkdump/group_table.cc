@@ -2,6 +2,10 @@
 
 #include "int_format.h"
 
+GroupPositions g_positions;
+
+void reset_group_positions() { g_positions = GroupPositions{}; }
+
 const ChannelGroup* find_group(const GroupTable& table, int code) {
   for (const ChannelGroup& group : table.groups) {
     if (group.code == code) return &group;

@@ -54,15 +54,36 @@ struct ChannelGroup {
   PrintChannels print_channels;
 };
 
-// Puts every channel position back to 0, the state before the first
-// update, so that each run starts as a new process would.
-using ResetPositions = void (*)();
-
 struct GroupTable {
   const char* program;  // the program's name in its messages
-  ResetPositions reset_positions;
   ChannelGroup groups[kGroupCount];
 };
+
+// The fast sap group's five positions in a column: channel 0 and the three
+// rows after it, counted on past row 107 without wrapping, then channel 79.
+constexpr int kFastSapPositions = kFastSapRows + 1;
+
+// Channel positions for the last sync row, as word indexes counted from a
+// subframe's first word.  Both tables place the same channels (each in its
+// own column); only the selected group's entries, and in the engineering
+// table the time prefix, are ever filled.
+struct GroupPositions {
+  int interferogram_number;  // time prefix of the engineering table
+  int time_a;                // BCD hours in its low byte
+  int time_b;                // BCD minutes (high byte) and seconds (low byte)
+  int fast_sap[kFastSapPositions];
+  int slow_sap[length_of(kSlowSapChannels)];
+  int pressure[length_of(kPressureChannels)];
+  int mask_temperature[length_of(kMaskTemperatureChannels)];
+  int voltage_monitor[length_of(kVoltageMonitorChannels)];
+  int auxiliary_detector[length_of(kAuxiliaryDetectorChannels)];
+  int generic;
+};
+extern GroupPositions g_positions;
+
+// Puts every position back to 0, the state before the first update, so
+// that each run starts as a new process would.
+void reset_group_positions();
 
 // The group with this code, or nullptr.
 const ChannelGroup* find_group(const GroupTable& table, int code);
@@ -70,9 +91,6 @@ const ChannelGroup* find_group(const GroupTable& table, int code);
 // Word positions of a list of channels in one housekeeping column.
 void place_channels(int sync_row, const int* channels, int count, int column, int* positions);
 
-// The fast sap group's five positions in a column: channel 0 and the three
-// rows after it, counted on past row 107 without wrapping, then channel 79.
-constexpr int kFastSapPositions = kFastSapRows + 1;
 void place_fast_sap(int sync_row, int column, int positions[kFastSapPositions]);
 
 // Writes values as decimal numbers separated by single blanks, then a

@@ -10,15 +10,6 @@ namespace {
 
 constexpr int kColumn = kRawHousekeepingColumn;
 
-// Channel positions for the last sync row; 0 until the first update.
-int g_fast_sap[kFastSapPositions];
-int g_slow_sap[length_of(kSlowSapChannels)];
-int g_pressure[length_of(kPressureChannels)];
-int g_mask_temperature[length_of(kMaskTemperatureChannels)];
-int g_voltage_monitor[length_of(kVoltageMonitorChannels)];
-int g_auxiliary_detector[length_of(kAuxiliaryDetectorChannels)];
-int g_generic;
-
 // The words at count positions, each in hexadecimal.
 char* print_words(char* p, StoredSubframe sf, const int* positions, int count) {
   int words[kMaxGroupChannels];
@@ -27,34 +18,34 @@ char* print_words(char* p, StoredSubframe sf, const int* positions, int count) {
 }
 
 void update_fast_sap(int sync_row, int, OutBuffer&) {
-  place_fast_sap(sync_row, kColumn, g_fast_sap);
+  place_fast_sap(sync_row, kColumn, g_positions.fast_sap);
 }
 
 char* print_fast_sap(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_fast_sap, length_of(g_fast_sap));
+  return print_words(p, sf, g_positions.fast_sap, length_of(g_positions.fast_sap));
 }
 
 void update_slow_sap(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kSlowSapChannels, length_of(g_slow_sap), kColumn, g_slow_sap);
+  place_channels(sync_row, kSlowSapChannels, length_of(g_positions.slow_sap), kColumn, g_positions.slow_sap);
 }
 
 char* print_slow_sap(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_slow_sap, length_of(g_slow_sap));
+  return print_words(p, sf, g_positions.slow_sap, length_of(g_positions.slow_sap));
 }
 
 void update_pressure(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kPressureChannels, length_of(g_pressure), kColumn, g_pressure);
+  place_channels(sync_row, kPressureChannels, length_of(g_positions.pressure), kColumn, g_positions.pressure);
 }
 
 char* print_pressure(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_pressure, length_of(g_pressure));
+  return print_words(p, sf, g_positions.pressure, length_of(g_positions.pressure));
 }
 
 // After placing the channels, reports the word position of the offset
 // channel on a line of its own: "ait affset %d\n".
 void update_mask_temperature(int sync_row, int, OutBuffer& out) {
-  place_channels(sync_row, kMaskTemperatureChannels, length_of(g_mask_temperature), kColumn,
-                 g_mask_temperature);
+  place_channels(sync_row, kMaskTemperatureChannels, length_of(g_positions.mask_temperature), kColumn,
+                 g_positions.mask_temperature);
   out_puts(out, "ait affset ");
   char* p = out_reserve(out, kMaxIntChars + 1);
   p = format_int(p, channel_position(sync_row, kMaskOffsetChannel, kColumn));
@@ -63,50 +54,39 @@ void update_mask_temperature(int sync_row, int, OutBuffer& out) {
 }
 
 char* print_mask_temperature(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_mask_temperature, length_of(g_mask_temperature));
+  return print_words(p, sf, g_positions.mask_temperature, length_of(g_positions.mask_temperature));
 }
 
 void update_voltage_monitor(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kVoltageMonitorChannels, length_of(g_voltage_monitor), kColumn,
-                 g_voltage_monitor);
+  place_channels(sync_row, kVoltageMonitorChannels, length_of(g_positions.voltage_monitor), kColumn,
+                 g_positions.voltage_monitor);
 }
 
 char* print_voltage_monitor(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_voltage_monitor, length_of(g_voltage_monitor));
+  return print_words(p, sf, g_positions.voltage_monitor, length_of(g_positions.voltage_monitor));
 }
 
 void update_auxiliary_detector(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kAuxiliaryDetectorChannels, length_of(g_auxiliary_detector), kColumn,
-                 g_auxiliary_detector);
+  place_channels(sync_row, kAuxiliaryDetectorChannels, length_of(g_positions.auxiliary_detector), kColumn,
+                 g_positions.auxiliary_detector);
 }
 
 char* print_auxiliary_detector(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_auxiliary_detector, length_of(g_auxiliary_detector));
+  return print_words(p, sf, g_positions.auxiliary_detector, length_of(g_positions.auxiliary_detector));
 }
 
 void update_generic(int sync_row, int format_offset, OutBuffer&) {
-  g_generic = channel_position(sync_row, format_offset, kColumn);
+  g_positions.generic = channel_position(sync_row, format_offset, kColumn);
 }
 
 char* print_generic(char* p, StoredSubframe sf, int hex_flag) {
-  return write_generic_value(p, stored_subframe_word(sf, g_generic), hex_flag);
-}
-
-void reset_positions() {
-  g_generic = 0;
-  for (int& position : g_fast_sap) position = 0;
-  for (int& position : g_slow_sap) position = 0;
-  for (int& position : g_pressure) position = 0;
-  for (int& position : g_mask_temperature) position = 0;
-  for (int& position : g_voltage_monitor) position = 0;
-  for (int& position : g_auxiliary_detector) position = 0;
+  return write_generic_value(p, stored_subframe_word(sf, g_positions.generic), hex_flag);
 }
 
 }  // namespace
 
 const GroupTable kGroupTable = {
     "hkrawdump",
-    reset_positions,
     {
         {kFastSapGroup, update_fast_sap, print_fast_sap},
         {kSlowSapGroup, update_slow_sap, print_slow_sap},

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on a Debian machine, and nothing
-# when it is all there already.
+# Installs what building, testing and the quick-look pictures need on a
+# Debian machine, and nothing when it is all there already.
 #
 # usage: scripts/install-deps.sh [--fuzz]
 #   --fuzz  also what the fuzz harnesses need: clang and its sanitizer and
 #           libFuzzer runtimes (a recommendation of clang, so named here)
 set -euo pipefail
-packages=(g++ cmake make libgtest-dev libbenchmark-dev)
+# groff-base and mandoc check the manual pages; gnuplot-nox draws the quick-look pictures.
+packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox)
 case ${1:-} in
   --fuzz) packages+=(clang libclang-rt-dev) ;;
   "") ;;

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Checks the manual pages: each renders without a single warning (groff, and
+# mandoc when it is installed), carries the sections an operator looks for,
+# and documents exactly the options its program accepts.
+#
+#   check_pages.sh SOURCE_DIR
+#
+# The option strings are taken from the programs' sources where they stand
+# in one place, so a new option without its page entry fails here.
+set -uo pipefail
+
+src=${1:?usage: check_pages.sh SOURCE_DIR}
+pages=$src/man
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# The getopt string of a program: the first string literal on the line that
+# matches pattern in file.
+option_string() {
+  local file=$1 pattern=$2 line
+  line=$(grep -m1 -E "$pattern" "$file") || return 1
+  sed -E 's/^[^"]*"([^"]*)".*$/\1/' <<<"$line"
+}
+
+# The option letters documented as items of a page's Options subsection:
+# the tag line after .TP that starts with .B, .BI or .BR and \-letter.
+documented_options() {
+  awk '/^\.SS Options/ { inside = 1; next }
+       /^\.S[HS] / { inside = 0 }
+       inside && previous == ".TP" { print }
+       { previous = $0 }' "$1" |
+    sed -nE 's/^\.B[IR]? \\-([A-Za-z])( .*)?$/\1/p' | sort -u
+}
+
+letters_of() { tr -d ':' <<<"$1" | fold -w1 | sort -u; }
+
+check_page() {
+  local name=$1 options=$2 page=$pages/$1.1 out
+  if [ ! -f "$page" ]; then
+    fail "$name: no page $page"
+    return
+  fi
+
+  out=$(groff -man -ww -z -Tutf8 "$page" 2>&1)
+  [ -z "$out" ] || fail "$name: groff warns:"$'\n'"$out"
+  if command -v mandoc >/dev/null; then
+    out=$(mandoc -T lint -W warning "$page" 2>&1)
+    [ -z "$out" ] || fail "$name: mandoc warns:"$'\n'"$out"
+  fi
+
+  grep -q "^\.TH $(tr a-z A-Z <<<"$name") 1 " "$page" || fail "$name: title is not '$name' in section 1"
+  local section
+  for section in NAME SYNOPSIS DESCRIPTION OUTPUT FILES "EXIT STATUS" EXAMPLES "SEE ALSO"; do
+    grep -q "^\.SH \"\?$section\"\?\$" "$page" || fail "$name: no $section section"
+  done
+
+  local documented wanted
+  documented=$(documented_options "$page")
+  wanted=$(letters_of "$options")
+  local missing extra
+  missing=$(comm -23 <(echo "$wanted" | sed '/^$/d') <(echo "$documented" | sed '/^$/d'))
+  extra=$(comm -13 <(echo "$wanted" | sed '/^$/d') <(echo "$documented" | sed '/^$/d'))
+  [ -z "$missing" ] || fail "$name: options accepted but not documented: $(tr "\n" " " <<<"$missing")"
+  [ -z "$extra" ] || fail "$name: options documented but not accepted: $(tr "\n" " " <<<"$extra")"
+  # Each option also stands in the synopsis.
+  local letter synopsis
+  synopsis=$(awk '/^\.SH SYNOPSIS/ { s = 1; next } /^\.SH / { s = 0 } s' "$page")
+  for letter in $wanted; do
+    grep -qE -- "\\\\-$letter([^A-Za-z]|\$)" <<<"$synopsis" || fail "$name: -$letter is not in the synopsis"
+  done
+}
+
+ifgextract_options=$(option_string "$src/ifgextract/extract.cc" 'getopt\(') ||
+  fail "ifgextract: no getopt call found in its source"
+tlmsynth_options=$(option_string "$src/tlmsynth/main.cc" 'getopt\(') ||
+  fail "tlmsynth: no getopt call found in its source"
+# hkdump and hkrawdump share one command line.
+hkdump_options="hF:g:Xfspmvx"
+
+check_page ifgextract "$ifgextract_options"
+check_page tlmsynth "$tlmsynth_options"
+check_page hkdump "$hkdump_options"
+check_page hkrawdump "$hkdump_options"
+check_page retrieve ""
+
+# Every page in the folder is one of the above.
+for page in "$pages"/*.1; do
+  case $(basename "$page" .1) in
+    ifgextract | tlmsynth | hkdump | hkrawdump | retrieve) ;;
+    *) fail "$(basename "$page"): a page that no check covers" ;;
+  esac
+done
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "manual pages: all checks passed"

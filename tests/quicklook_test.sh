@@ -1,0 +1,262 @@
+#!/usr/bin/env bash
+# End-to-end tests of scripts/quicklook.sh: pictures from generated telemetry
+# and from the text forms of the tools, checked as PNG files of the promised
+# size, the notices placed where they occur, and inputs that are not what a
+# picture wants refused with a message and a non-zero status.
+#
+#   quicklook_test.sh ifg|hk|retrieve SCRIPT TLMSYNTH IFGEXTRACT [HKDUMP HKRAWDUMP RETRIEVE]
+#
+# Programs given as "" are not built yet; the cases that need them are left
+# out, the cases on hand-written text still run.
+set -uo pipefail
+
+part=${1:?} quicklook=${2:?} tlmsynth=${3:?} ifgextract=${4:?}
+hkdump=${5:-} hkrawdump=${6:-} retrieve=${7:-}
+
+command -v gnuplot >/dev/null || { echo "gnuplot is not installed: skipped"; exit 77; }
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/quicklook_test.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 1
+
+failures=0 cases=0
+fail() {
+  echo "FAIL [$current]: $*" >&2
+  failures=$((failures + 1))
+}
+start() {
+  current=$1
+  cases=$((cases + 1))
+}
+
+# A PNG file: the eight signature bytes, then the IHDR chunk whose first
+# eight data bytes are the width and height, big-endian.
+expect_png() {
+  local file=$1 width=${2:-1000} height=${3:-600}
+  [ -s "$file" ] || { fail "no picture $file"; return; }
+  local -a b
+  read -r -a b <<<"$(od -An -v -tu1 -N24 "$file" | tr -s ' \n' '  ')"
+  local signature="${b[*]:0:8}"
+  [ "$signature" = "137 80 78 71 13 10 26 10" ] || { fail "$file: not a PNG signature: $signature"; return; }
+  [ "${b[*]:12:4}" = "73 72 68 82" ] || { fail "$file: no IHDR chunk first"; return; }
+  local w=$(((b[16] << 24) | (b[17] << 16) | (b[18] << 8) | b[19]))
+  local h=$(((b[20] << 24) | (b[21] << 16) | (b[22] << 8) | b[23]))
+  [ "$w" -eq "$width" ] && [ "$h" -eq "$height" ] || fail "$file: ${w}x$h, not ${width}x$height"
+}
+
+# A run that must be refused: non-zero status, a "quicklook: " line that
+# holds the expected words, and no picture.
+expect_refusal() {
+  local words=$1
+  shift
+  rm -f refused.png
+  local err status
+  err=$("$@" 2>&1 >/dev/null)
+  status=$?
+  [ "$status" -ne 0 ] || fail "accepted: $*"
+  grep -q "^quicklook: .*$words" <<<"$err" || fail "message '$err' does not say '$words'"
+  [ ! -e refused.png ] || fail "a picture was left behind"
+}
+
+# The same lines, compared as text.
+expect_file() {
+  local file=$1 want=$2
+  [ "$(cat "$file" 2>/dev/null)" = "$want" ] ||
+    fail "$file holds:"$'\n'"$(cat "$file" 2>/dev/null)"$'\n'"expected:"$'\n'"$want"
+}
+
+test_ifg() {
+  "$tlmsynth" -n 12 -k 4 -S 5 -s 5x21,6x9,-1x3,5 -o run.tlm || { fail "tlmsynth failed"; return; }
+
+  start "two detectors through a pipe, first interferogram"
+  "$ifgextract" -F run.tlm 2>/dev/null | "$quicklook" ifg -o ifg.png -k kept || fail "status $?"
+  expect_png ifg.png
+  # Interferogram 1 spans records 1 to 4; record 1 is not decoded, so its
+  # samples are those of records 2 to 4 (431 + 8 * 432 at most).
+  local n
+  n=$(wc -l <kept/data)
+  [ "$n" -gt 3000 ] && [ "$n" -le 3887 ] || fail "$n samples of interferogram 1"
+  grep -q "Interferogram 1, two detectors" kept/plot.gp || fail "no title naming interferogram 1"
+
+  start "chosen interferogram from a file, with its lost lock and status changes"
+  "$ifgextract" -F run.tlm >run.txt 2>/dev/null
+  "$quicklook" ifg -n 2 -o ifg2.png -k kept2 run.txt || fail "status $?"
+  expect_png ifg2.png
+  # Interferogram 2 spans records 5 to 8, about 1296 samples each.  The
+  # status bit flips with record 6 and the sync row moves with record 8:
+  # the notices stand after about one and three records of samples.
+  local notes
+  notes=$(awk -F '\t' '{ printf "%s:%s,", $2, ($1 > 1100 && $1 <= 1296) ? "r6" : ($1 > 3400 && $1 <= 3888) ? "r8" : $1 }' kept2/notes)
+  [ "$notes" = "status changed:r6,lost lock:r8," ] || fail "notices of interferogram 2: $notes"
+  grep -q "title 'lost lock'" kept2/plot.gp || fail "lost lock not in the legend"
+
+  start "carriage from standard input named as -"
+  "$ifgextract" -c -F run.tlm 2>/dev/null | "$quicklook" ifg -n 3 -o carriage.png -k kept3 - || fail "status $?"
+  expect_png carriage.png
+  grep -q "carriage position" kept3/plot.gp || fail "no carriage axis label"
+  [ "$(awk -F '\t' 'NF != 2' kept3/data | wc -l)" -eq 0 ] || fail "carriage data is not index and value"
+
+  start "notices on hand-written lines land on the sample index where they stand"
+  cat >notes.txt <<'EOF'
+1
+#status changed
+    2 0     7 0    10    20
+    2 0     7 0    11    21
+#lost lock
+    2 1     7 0    12    22
+    2 1     8 0    13    23
+#status changed
+    2 2     8 20   14    24
+#lost lock
+    2 2     7 20   15    25
+2
+EOF
+  "$quicklook" ifg -o notes.png -k kept4 notes.txt || fail "status $?"
+  expect_png notes.png
+  expect_file kept4/data $'0\t10\t20\n1\t11\t21\n2\t12\t22\n3\t15\t25'
+  expect_file kept4/notes $'0\tstatus changed\n2\tlost lock\n3\tlost lock'
+
+  start "refusals"
+  expect_refusal "empty" "$quicklook" ifg -o refused.png /dev/null
+  printf '\n  \n' >blank.txt
+  expect_refusal "empty" "$quicklook" ifg -o refused.png blank.txt
+  expect_refusal "binary" "$quicklook" ifg -o refused.png run.tlm
+  printf '1\n2\n' >numbers.txt
+  expect_refusal "no ifgextract sample lines" "$quicklook" ifg -o refused.png numbers.txt
+  printf '146f     1 0\t   1\t12  0  0\t2174 2000 546 513\n' >hk.txt
+  expect_refusal "line 1 is not ifgextract output" "$quicklook" ifg -o refused.png hk.txt
+  printf '    2 0     1 0   10    20\n    2 0     1 0   10\n' >mixed.txt
+  expect_refusal "line 2 has 5 fields" "$quicklook" ifg -o refused.png mixed.txt
+  expect_refusal "interferogram 99 is not in the input" "$quicklook" ifg -n 99 -o refused.png run.txt
+  expect_refusal "cannot read" "$quicklook" ifg -o refused.png no-such-file
+  expect_refusal "wants an interferogram number" "$quicklook" ifg -n x -o refused.png run.txt
+  "$quicklook" ifg -q run.txt >/dev/null 2>&1
+  [ $? -eq 2 ] || fail "an unknown option is not a usage error"
+  "$quicklook" picture >/dev/null 2>&1
+  [ $? -eq 2 ] || fail "an unknown picture is not a usage error"
+}
+
+test_hk() {
+  start "hkdump groups written by hand: pressure, framed mask temperature, generic in hex"
+  cat >pressure.txt <<'EOF'
+146f     1 0	   1	12  0  0	2174 2000 546 513
+146f     1 1	   1	12  0  0	2171 2003 544 514
+146f     1 2	   1	12  0  1	2176 2003 545 514
+146f     2 0	   1	12  0  2	2170 2001 546 513
+EOF
+  "$quicklook" hk -o pressure.png -k kp pressure.txt || fail "status $?"
+  expect_png pressure.png
+  # x is the record number with the subframes at thirds.
+  [ "$(cut -f1 kp/data | tr '\n' ' ')" = "1 1.33333 1.66667 2 " ] || fail "x values $(cut -f1 kp/data | tr '\n' ' ')"
+  [ "$(grep -o "title 'value [0-9]'" kp/plot.gp | wc -l)" -eq 4 ] || fail "not four values in the legend"
+
+  cat >mask.txt <<'EOF'
+146f     1 0	   1	12  0  0	| 1875 1886 |  493 | 1842 1850 | 1856 1870 |  1 |
+146f     1 1	   1	12  0  0	| 1875 1888 |  493 | 1841 1852 | 1854 1866 |  0 |
+EOF
+  "$quicklook" hk -c 8 -o mask.png -k km mask.txt || fail "status $?"
+  expect_png mask.png
+  expect_file km/data $'1\t1875\t1886\t493\t1842\t1850\t1856\t1870\t1\n1.33333\t1875\t1888\t493\t1841\t1852\t1854\t1866\t0'
+  grep -q "using 1:9 .*title 'ch 53 flag'" km/plot.gp || fail "column 8 is not plotted as channel 53"
+  [ "$(grep -c 'using 1:' km/plot.gp)" -eq 1 ] || fail "-c 8 plots more than one column"
+
+  printf '146f     1 0\tc3\n146f     1 1\t100\n' >generic.txt
+  "$quicklook" hk -o generic.png -k kg generic.txt || fail "status $?"
+  expect_file kg/data $'1\t195\n1.33333\t256'
+
+  start "hkrawdump words and ait affset lines written by hand"
+  cat >raw.txt <<'EOF'
+ait affset 388
+146f     1 0	a08 a09 a13 a04 a05 a06 a07 a35
+146f     1 1	a08 a09 a13 a04 a05 a06 a07 a35
+ait affset 404
+146f     1 2	a08 a09 a13 a04 a05 a06 a07 0
+EOF
+  "$quicklook" hk -o raw.png -k kr raw.txt || fail "status $?"
+  expect_png raw.png
+  [ "$(cut -f2,9 kr/data | tr '\t\n' ', ')" = "2568,2613 2568,2613 2568,0 " ] ||
+    fail "hexadecimal words read as $(cut -f2,9 kr/data | tr '\t\n' ', ')"
+
+  if [ -n "$hkdump" ] && [ -n "$hkrawdump" ]; then
+    start "every group of generated telemetry through hkdump and hkrawdump"
+    "$tlmsynth" -n 6 -s 5x7,6x4,-1x2 -o hk.tlm || fail "tlmsynth failed"
+    local group
+    for group in -f -s -p -m -v -x "-g 52"; do
+      # shellcheck disable=SC2086
+      "$hkdump" $group -F hk.tlm 2>/dev/null | "$quicklook" hk -o "e$group.png" || fail "hkdump $group: status $?"
+      expect_png "e$group.png"
+      # shellcheck disable=SC2086
+      "$hkrawdump" $group -F hk.tlm 2>/dev/null | "$quicklook" hk -o "r$group.png" || fail "hkrawdump $group: status $?"
+      expect_png "r$group.png"
+    done
+  else
+    echo "hkdump and hkrawdump are not built: generated-telemetry case left out"
+  fi
+
+  start "refusals"
+  expect_refusal "empty" "$quicklook" hk -o refused.png /dev/null
+  printf '1\n    2 0     1 0   10    20\n' >ifg.txt
+  expect_refusal "line 1 is not hkdump or hkrawdump output" "$quicklook" hk -o refused.png ifg.txt
+  printf 'ait affset 388\n' >ait.txt
+  expect_refusal "no hkdump or hkrawdump lines" "$quicklook" hk -o refused.png ait.txt
+  cat pressure.txt mask.txt >both.txt
+  expect_refusal "another group" "$quicklook" hk -o refused.png both.txt
+  expect_refusal "column 5 asked for, but the lines hold 4 values" "$quicklook" hk -c 5 -o refused.png pressure.txt
+  expect_refusal "wants a column number" "$quicklook" hk -c 0 -o refused.png pressure.txt
+}
+
+test_retrieve() {
+  start "interferogram and spectrum written by hand, exponents in every form"
+  mkdir -p out
+  printf '0.5\n-1\n2.5e-1\n1.0D+00\n' >out/interferogram.dat
+  seq 1 50 | awk '{ print $1 * $1 / 100 }' >out/spectrum.dat
+  "$quicklook" retrieve -d out -o retrieve.png -k kr || fail "status $?"
+  expect_png retrieve.png
+  expect_file kr/ifg $'0\t0.5\n1\t-1\n2\t2.5e-1\n3\t1.0e+00'
+  [ "$(wc -l <kr/spectrum)" -eq 50 ] || fail "spectrum values lost"
+  grep -q "multiplot layout 2,1" kr/plot.gp || fail "not two panels"
+
+  start "an empty interferogram file still gives a picture"
+  mkdir -p zero
+  : >zero/interferogram.dat
+  printf '1\n2\n' >zero/spectrum.dat
+  "$quicklook" retrieve -d zero -o zero.png || fail "status $?"
+  expect_png zero.png
+
+  if [ -n "$retrieve" ] && [ -f "${SAMPLE_DETECTION_FILE:-}" ]; then
+    start "retrieve's own files from the sample detection file"
+    mkdir -p run
+    cp "$SAMPLE_DETECTION_FILE" run/all.det
+    local first
+    first=$(awk 'NR == 1 { print $3 }' run/all.det)
+    (cd run && echo "$first" | "$retrieve" >/dev/null) || fail "retrieve $first: status $?"
+    "$quicklook" retrieve -d run -o run.png || fail "status $?"
+    expect_png run.png
+  else
+    echo "retrieve or its sample detection file is not there: its own-files case left out"
+  fi
+
+  start "refusals"
+  mkdir -p none bad empty
+  expect_refusal "no such file" "$quicklook" retrieve -d none -o refused.png
+  printf '1\n2\n' >bad/interferogram.dat
+  printf '1\nnan\n' >bad/spectrum.dat
+  expect_refusal "spectrum.dat: line 2 is not a number" "$quicklook" retrieve -d bad -o refused.png
+  : >empty/interferogram.dat
+  : >empty/spectrum.dat
+  expect_refusal "hold no values" "$quicklook" retrieve -d empty -o refused.png
+  expect_refusal "not a folder" "$quicklook" retrieve -d no-such-dir -o refused.png
+}
+
+case $part in
+  ifg) test_ifg ;;
+  hk) test_hk ;;
+  retrieve) test_retrieve ;;
+  *) echo "unknown part $part" >&2; exit 2 ;;
+esac
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s) in $cases case(s)" >&2
+  exit 1
+fi
+echo "quicklook $part: $cases case(s) passed"

@@ -208,8 +208,10 @@ bool ends_value(const FreeFormReader& r, size_t i) {
 bool convert_real_in_place(FreeFormReader& r, float& dest) {
   char* const end = r.data + r.end;
   char* first = r.data + r.pos;
-  if (*first == '+') ++first;
-  const char lead = *first == '-' ? first[1] : first[0];  // the end mark stops both
+  const bool plus = *first == '+';
+  if (plus) ++first;
+  // One sign at most: from_chars would take the minus of "+-6".
+  const char lead = !plus && *first == '-' ? first[1] : first[0];  // the end mark stops both
   if (!(lead >= '0' && lead <= '9') && lead != '.') return false;
   float value = 0;
   std::from_chars_result got = std::from_chars(first, end, value);

@@ -221,6 +221,23 @@ TEST_P(ReaderTest, BadValuesNameTheirTextKindAndLine) {
   EXPECT_EQ(r_->fault.line, 6);
 }
 
+// A sign may stand once (found by fuzzing: "+-6" read as -6 when the whole
+// value was in the buffer, and was refused when it met the buffer's end).
+TEST_P(ReaderTest, TwoSignsAreABadValue) {
+  open_text("+-6 0\n-+6\n++6\n--6\n+-.5\n+-6e1\n+-6\n");
+  float f = 0;
+  for (int line = 1; line <= 6; ++line) {
+    ASSERT_EQ(reals(&f, 1), ReadStatus::bad_value) << line;
+    EXPECT_EQ(r_->fault.value, ValueStatus::bad_syntax) << line;
+    EXPECT_EQ(r_->fault.line, line);
+    ASSERT_EQ(nothing(), ReadStatus::ok);
+  }
+  int32_t v = 0;
+  EXPECT_EQ(ints(&v, 1), ReadStatus::bad_value);
+  EXPECT_EQ(f, 0.0f);
+  EXPECT_EQ(v, 0);
+}
+
 TEST_P(ReaderTest, LongBadValuesAreCutShortInTheReport) {
   open_text(std::string(100, 'x') + "\n");
   float f = 0;

@@ -59,6 +59,7 @@ for h in "${harnesses[@]}"; do
   findings=build-fuzz/findings/$h
   mkdir -p "$corpus" "$findings"
   log=build-fuzz/$h.log
+  started=$(date +%s)
   set +e
   if [ "$jobs" -gt 1 ]; then
     "$bin" -max_len="$(max_len "$h")" -max_total_time="$seconds" -print_final_stats=1 \
@@ -70,15 +71,16 @@ for h in "${harnesses[@]}"; do
   fi
   rc=$?
   set -e
+  elapsed=$(( $(date +%s) - started ))
   runs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' | awk '{s += $1} END {print s + 0}')
   if [ "$runs" -eq 0 ]; then
     runs=$(grep -Eo '#[0-9]+' "$log" | tail -1 | tr -d '#')
     runs=${runs:-0}
   fi
   if [ $rc -eq 0 ]; then result="no finding"; else result="FINDING (exit $rc), see $log"; status=1; fi
-  printf '%-12s %8s s %12s executions  %s\n' "$h" "$seconds" "$runs" "$result"
+  printf '%-12s %8s s %12s executions  %s\n' "$h" "$elapsed" "$runs" "$result"
   if [ $record -eq 1 ]; then
-    printf '| %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%d)" "$h" "$seconds" "$runs" "$result" >> docs/fuzzing.md
+    printf '| %s | %s | %s | %s | %s |\n' "$(date -u +%Y-%m-%d)" "$h" "$elapsed" "$runs" "$result" >> docs/fuzzing.md
   fi
 done
 exit $status

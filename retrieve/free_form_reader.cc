@@ -52,7 +52,7 @@ Fill fill(FreeFormReader& r, size_t keep) {
     r.data[r.end] = '\0';
   }
   for (;;) {
-    const ssize_t n = read(r.fd, r.data + r.end, kReaderBufferSize - r.end);
+    const long n = r.read_text(r.source, r.data + r.end, kReaderBufferSize - r.end);
     if (n > 0) {
       r.end += static_cast<size_t>(n);
       r.data[r.end] = '\0';
@@ -389,8 +389,23 @@ ReadStatus read_field(FreeFormReader& r, const GroupField& f, bool& slash) {
 
 }  // namespace
 
+namespace {
+
+long read_descriptor(void* source, char* buffer, size_t size) {
+  return read(*static_cast<const int*>(source), buffer, size);
+}
+
+}  // namespace
+
 void reader_init(FreeFormReader& r, int fd) {
+  reader_init_source(r, read_descriptor, &r.fd);
   r.fd = fd;
+}
+
+void reader_init_source(FreeFormReader& r, ReadText read_text, void* source) {
+  r.fd = -1;
+  r.read_text = read_text;
+  r.source = source;
   r.line = 1;
   r.group_line = 0;
   r.values_assigned = 0;

@@ -55,8 +55,15 @@ struct GroupField {
   float* reals;
 };
 
+// Where the text comes from: read(2) on a descriptor unless the reader is
+// given another function of the same shape (count read, 0 at the end, -1
+// with errno set on a failure).  The Python module reads file objects so.
+using ReadText = long (*)(void* source, char* buffer, size_t size);
+
 struct FreeFormReader {
-  int fd;
+  int fd;  // -1 for another source
+  ReadText read_text;
+  void* source;
   long line;          // 1-based number of the line the reader stands on
   long group_line;    // line of the first value of the last group, 0 if none
   int values_assigned;  // by the last group, nulls not counted
@@ -78,6 +85,7 @@ struct FreeFormReader {
 };
 
 void reader_init(FreeFormReader& r, int fd);
+void reader_init_source(FreeFormReader& r, ReadText read_text, void* source);
 
 // Reads one group into the fields, in order.  A count of zero or less
 // counts as no value.

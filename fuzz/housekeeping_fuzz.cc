@@ -26,7 +26,7 @@ namespace {
 
 constexpr size_t kOptionBytes = 5;
 
-const bool kRaw = std::string_view(kGroupTable.program) == "hkrawdump";
+const bool kRaw = std::string_view(GROUP_TABLE.program) == "hkrawdump";
 
 struct Choice {
   int group_code;
@@ -49,7 +49,7 @@ Choice choose(const uint8_t* data, const std::string& path) {
   static constexpr char kLetters[] = "fspmvxgg";
   static constexpr int kCodes[] = {1, 2, 4, 8, 16, 32, 64, 64};
   const int g = data[0] & 7;
-  Choice c{kCodes[g], (data[0] & 8) != 0, {kGroupTable.program}};
+  Choice c{kCodes[g], (data[0] & 8) != 0, {GROUP_TABLE.program}};
   const std::string group = std::string("-") + kLetters[g];
   if (c.hex && (data[0] & 32)) c.argv.push_back("-X");
   c.argv.push_back(group);
@@ -150,14 +150,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t file_size = size - kOptionBytes;
   MemoryFile file = memory_file(data + kOptionBytes, file_size);
   const Choice choice = choose(data, file.path);
-  auto dump_main = [](int argc, char** argv) { return hkdump_main(argc, argv, kGroupTable); };
+  auto dump_main = [](int argc, char** argv) { return hkdump_main(argc, argv, GROUP_TABLE); };
   const Captured first = run_captured(dump_main, choice.argv);
   const Captured second = run_captured(dump_main, choice.argv);
   close_memory_file(file);
   fuzz_require(first.out == second.out && first.status == second.status, "same output twice", "");
-  const bool whole = file_size % kRecordBytes == 0;
+  const bool whole = file_size % tlmframe::kRecordBytes == 0;
   fuzz_require(first.status == (whole ? 0 : 1), "status 0 at a record boundary, else 1",
                std::to_string(first.status));
-  check_output(first.out, choice, file_size / kRecordBytes);
+  check_output(first.out, choice, file_size / tlmframe::kRecordBytes);
   return 0;
 }

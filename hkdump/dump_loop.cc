@@ -9,25 +9,23 @@
 #include "diag.h"
 #include "int_format.h"
 #include "out_buffer.h"
+#include "dump_run.h"
 #include "record_reader.h"
+
+using namespace tlmframe;
 
 namespace {
 
 // The run's buffers, large and reused for every record.  Records are
 // looked at where the reader holds them, in the file's byte order: a line
 // needs a few dozen of a record's 5376 words, so they are put in host order
-// one by one as they are read, which gives the values of a swapped record
-// without copying and swapping the rest.
+// one by one as they are read.
 OutBuffer g_out;
 RecordReader g_reader;
+DumpRun g_run;
 
 // The line prefix, "%x %5d %d\t", is at most this long.
 constexpr size_t kMaxPrefixBytes = 4 + 1 + kMaxIntChars + 1 + 1 + 1;
-
-struct DumpState {
-  int64_t record_number;  // counts reads, so the first record is 1
-  int last_sync_row;      // the sync row the channel positions were placed for
-};
 
 // Reports why the input ended and gives the exit status.
 int report_read_end(long count, int64_t record_number, const char* program) {
@@ -44,52 +42,49 @@ int report_read_end(long count, int64_t record_number, const char* program) {
   return status;
 }
 
-// "%x %5d %d\t": the word in column 0 of the sync row (the sync word when
-// there is one), the record number and the subframe index.
-char* write_line_prefix(char* p, StoredSubframe sf, int sync_row, int64_t record_number, int index) {
-  p = format_hex(p, stored_subframe_word(sf, static_cast<int64_t>(sync_row) * kWordsPerRow));
+// The line of a group that reports a channel position when it moves:
+// "ait affset %d\n", before the data line of that subframe.
+void write_reported_position(int position) {
+  out_puts(g_out, "ait affset ");
+  char* p = out_reserve(g_out, kMaxIntChars + 1);
+  p = format_int(p, position);
+  *p++ = '\n';
+  out_commit(g_out, p);
+}
+
+// "%x %5d %d\t" and the group's values: the word in column 0 of the sync
+// row (the sync word when there is one), the record number, the subframe.
+void write_line(const DumpLine& line, int index, int hex_flag) {
+  if (line.reports_position) write_reported_position(line.reported_position);
+  char* p = out_reserve(g_out, kMaxPrefixBytes + kMaxGroupTextBytes);
+  p = format_hex(p, line.sync_word);
   *p++ = ' ';
-  p = format_int_width(p, record_number, 5);
+  p = format_int_width(p, g_run.records, 5);
   *p++ = ' ';
   *p++ = static_cast<char>('0' + index);
   *p++ = '\t';
-  return p;
-}
-
-// One line for subframe index of the current record.  Each subframe has
-// its own sync search; the positions follow only when the row moves.
-void dump_subframe(DumpState& state, const ChannelGroup& group, const DumpSettings& settings,
-                   const unsigned char* record, int index) {
-  const StoredSubframe sf = stored_subframe(record, index);
-  const int sync_row = find_sync_row(sf);
-  if (sync_row != state.last_sync_row) {
-    state.last_sync_row = sync_row;
-    group.update_positions(sync_row, settings.format_offset, g_out);
-  }
-  char* p = out_reserve(g_out, kMaxPrefixBytes + kMaxGroupTextBytes);
-  p = write_line_prefix(p, sf, sync_row, state.record_number, index);
-  p = group.print_channels(p, sf, settings.hex_flag);
+  const ChannelGroup& group = *g_run.group;
+  p = group.write(p, line.values, group.value_count, hex_flag);
   out_commit(g_out, p);
 }
 
 // The record loop, to the end of the input.
-int dump_records(int fd, const ChannelGroup& group, const DumpSettings& settings,
-                 const GroupTable& table) {
+int dump_records(int fd, const DumpSettings& settings) {
   reader_init(g_reader, fd);
-  reset_group_positions();
-  DumpState state{0, -1};
   for (;;) {
-    ++state.record_number;
     const unsigned char* record = nullptr;
     const long count = next_stored_record(g_reader, &record);
-    if (count != kRecordBytes) return report_read_end(count, state.record_number, table.program);
+    if (count != kRecordBytes) return report_read_end(count, g_run.records + 1, g_run.table->program);
+    dump_run_record(g_run);
     for (int index = 0; index < kSubframeCount; ++index) {
-      dump_subframe(state, group, settings, record, index);
+      DumpLine line;
+      dump_subframe(g_run, record, index, line);
+      write_line(line, index, settings.hex_flag);
     }
     out_end_record(g_out);
     if (g_out.error != 0) break;
   }
-  finish_output(g_out, table.program);
+  finish_output(g_out, g_run.table->program);
   return kExitFailure;
 }
 
@@ -103,7 +98,8 @@ int run_dump(const DumpSettings& settings, const GroupTable& table) {
     diag_perror(g_out, settings.input);
     return kExitFailure;
   }
-  const int status = dump_records(fd, *group, settings, table);
+  dump_run_init(g_run, table, *group, settings.format_offset);
+  const int status = dump_records(fd, settings);
   close(fd);
   return status;
 }

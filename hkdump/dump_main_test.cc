@@ -11,9 +11,11 @@
 #include "run_program.h"
 #include "telemetry_files.h"
 
+using namespace tlmframe;
+
 namespace {
 
-int engineering_main(int argc, char** argv) { return hkdump_main(argc, argv, kGroupTable); }
+int engineering_main(int argc, char** argv) { return hkdump_main(argc, argv, kEngineeringTable); }
 
 TEST(HkdumpMain, RepeatedRunsMatchAFreshProcessAndLeakNothing) {
   const std::string dir = make_temp_dir();

@@ -9,6 +9,8 @@
 #include "synth.h"
 #include "telemetry_files.h"
 
+using namespace tlmframe;
+
 namespace {
 
 TelemetryRecord g_record;  // words in host order, as the tests set them
@@ -19,7 +21,6 @@ StoredSubframe stored_record_subframe(int sub) {
   encode_record(g_record, g_stored);
   return stored_subframe(g_stored, sub);
 }
-OutBuffer g_unused;
 
 // Fills column 12 with a value that no test expects, the rest with 0.
 void clear_record() {
@@ -33,19 +34,19 @@ void put_word(int sub, int row, uint16_t value) {
 }
 
 std::string dump(int code, int sub, int sync_row, int format_offset = 0, int hex_flag = 0) {
-  const ChannelGroup* group = find_group(kGroupTable, code);
-  group->update_positions(sync_row, format_offset, g_unused);
+  const ChannelGroup* group = find_group(kEngineeringTable, code);
+  GroupPositions at{};
+  group->place(at, sync_row, format_offset);
+  int values[kMaxLineValues];
+  group->read(at, stored_record_subframe(sub), values);
   char line[kMaxGroupTextBytes];
-  const char* end = group->print_channels(line, stored_record_subframe(sub), hex_flag);
+  const char* end = group->write(line, values, group->value_count, hex_flag);
   return std::string(static_cast<const char*>(line), end);
 }
 
 class EngineeringGroupsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    out_init(g_unused, -1);
-    clear_record();
-  }
+  void SetUp() override { clear_record(); }
 };
 
 TEST_F(EngineeringGroupsTest, PressureAndTimeForSyncRowNear108) {

@@ -2,9 +2,7 @@
 
 #include "int_format.h"
 
-GroupPositions g_positions;
-
-void reset_group_positions() { g_positions = GroupPositions{}; }
+using namespace tlmframe;
 
 const ChannelGroup* find_group(const GroupTable& table, int code) {
   for (const ChannelGroup& group : table.groups) {
@@ -17,7 +15,7 @@ void place_channels(int sync_row, const int* channels, int count, int column, in
   for (int i = 0; i < count; ++i) positions[i] = channel_position(sync_row, channels[i], column);
 }
 
-void place_fast_sap(int sync_row, int column, int positions[kFastSapPositions]) {
+void place_fast_sap_positions(int sync_row, int column, int positions[kFastSapPositions]) {
   const int first = channel_position(sync_row, kFastSapChannel, column);
   for (int i = 0; i < kFastSapRows; ++i) positions[i] = first + i * kWordsPerRow;
   positions[kFastSapRows] = channel_position(sync_row, kFastSapReferenceChannel, column);
@@ -32,7 +30,7 @@ char* write_decimal_list(char* p, const int* values, int count) {
   return p;
 }
 
-char* write_hex_list(char* p, const int* values, int count) {
+char* write_hex_list(char* p, const int* values, int count, int) {
   for (int i = 0; i < count; ++i) {
     if (i > 0) *p++ = ' ';
     p = format_hex(p, static_cast<unsigned>(values[i]));
@@ -41,8 +39,8 @@ char* write_hex_list(char* p, const int* values, int count) {
   return p;
 }
 
-char* write_generic_value(char* p, int word, int hex_flag) {
-  p = hex_flag == 1 ? format_hex(p, static_cast<unsigned>(word)) : format_int(p, word);
+char* write_generic_value(char* p, const int* values, int, int hex_flag) {
+  p = hex_flag == 1 ? format_hex(p, static_cast<unsigned>(values[0])) : format_int(p, values[0]);
   *p++ = '\n';
   return p;
 }

@@ -1,18 +1,19 @@
 // The channel groups of the housekeeping dump, as a table.
 //
 // Each of the seven groups has a code (the single bit its command-line
-// option stands for), an operation that places its channels for a new sync
-// row, and an operation that writes its values for one subframe.  The
-// record loop only ever calls through this table; the two dump programs
-// are the same loop linked with different tables: engineering values from
-// housekeeping column 12, or raw words from column 4.
+// option stands for), an operation that places its channels for a new
+// sync row, one that reads the numbers of its line from a subframe, and
+// one that writes those numbers as text.  The record loop only ever calls
+// through a table.  There are two tables: engineering values from
+// housekeeping column 12 (hkdump), and raw words from column 4
+// (hkrawdump); the two programs are the same loop given different tables.
+// The Python module reads through the same tables and skips the text.
 #ifndef HKDUMP_GROUP_TABLE_H_
 #define HKDUMP_GROUP_TABLE_H_
 
 #include <cstddef>
 
 #include "format/channels.h"
-#include "out_buffer.h"
 #include "record.h"
 
 constexpr int kGroupCount = 7;
@@ -32,58 +33,64 @@ constexpr int kVoltageMonitorGroup = 16;     // -v
 constexpr int kAuxiliaryDetectorGroup = 32;  // -x
 constexpr int kGenericGroup = 64;            // -g num
 
-// The most channels a group reads (the mask temperature group).
-constexpr int kMaxGroupChannels = 8;
+// The most numbers on one line: the time prefix and the auxiliary
+// detector's six flags, each followed by a 0.
+constexpr int kMaxLineValues = 16;
 
-// The most bytes that print_channels writes for one subframe, newline included.
+// The most bytes that write_values writes for one subframe, newline included.
 constexpr size_t kMaxGroupTextBytes = 128;
-
-// Recomputes the group's channel positions for a new sync row (-1 when the
-// subframe has none).  format_offset is the channel number of the generic
-// group; an update may also write a line of its own to out.
-using UpdatePositions = void (*)(int sync_row, int format_offset, OutBuffer& out);
-
-// Writes the group's part of one output line for the subframe at p, ending
-// with a newline, and returns the end.  hex_flag asks the generic group for
-// hexadecimal.  Positions are counted from the subframe's first word.
-using PrintChannels = char* (*)(char* p, StoredSubframe sf, int hex_flag);
-
-struct ChannelGroup {
-  int code;
-  UpdatePositions update_positions;
-  PrintChannels print_channels;
-};
-
-struct GroupTable {
-  const char* program;  // the program's name in its messages
-  ChannelGroup groups[kGroupCount];
-};
 
 // The fast sap group's five positions in a column: channel 0 and the three
 // rows after it, counted on past row 107 without wrapping, then channel 79.
-constexpr int kFastSapPositions = kFastSapRows + 1;
+constexpr int kFastSapPositions = tlmframe::kFastSapRows + 1;
 
 // Channel positions for the last sync row, as word indexes counted from a
 // subframe's first word.  Both tables place the same channels (each in its
 // own column); only the selected group's entries, and in the engineering
-// table the time prefix, are ever filled.
+// table the time prefix, are ever filled.  All are 0 before the first sync
+// row is placed.
 struct GroupPositions {
   int interferogram_number;  // time prefix of the engineering table
   int time_a;                // BCD hours in its low byte
   int time_b;                // BCD minutes (high byte) and seconds (low byte)
   int fast_sap[kFastSapPositions];
-  int slow_sap[length_of(kSlowSapChannels)];
-  int pressure[length_of(kPressureChannels)];
-  int mask_temperature[length_of(kMaskTemperatureChannels)];
-  int voltage_monitor[length_of(kVoltageMonitorChannels)];
-  int auxiliary_detector[length_of(kAuxiliaryDetectorChannels)];
+  int slow_sap[length_of(tlmframe::kSlowSapChannels)];
+  int pressure[length_of(tlmframe::kPressureChannels)];
+  int mask_temperature[length_of(tlmframe::kMaskTemperatureChannels)];
+  int voltage_monitor[length_of(tlmframe::kVoltageMonitorChannels)];
+  int auxiliary_detector[length_of(tlmframe::kAuxiliaryDetectorChannels)];
   int generic;
 };
-extern GroupPositions g_positions;
 
-// Puts every position back to 0, the state before the first update, so
-// that each run starts as a new process would.
-void reset_group_positions();
+// Places the group's channels for a new sync row (-1 when the subframe
+// has none); format_offset is the channel number of the generic group.
+using PlaceChannels = void (*)(GroupPositions& at, int sync_row, int format_offset);
+
+// Reads the numbers of one line from the subframe, in print order.
+using ReadValues = void (*)(const GroupPositions& at, tlmframe::StoredSubframe sf, int* values);
+
+// Writes the count numbers of a line as the group's text, ending with a
+// newline, and returns the end.  hex_flag asks the generic group for
+// hexadecimal.
+using WriteValues = char* (*)(char* p, const int* values, int count, int hex_flag);
+
+struct ChannelGroup {
+  int code;
+  int value_count;       // numbers on each line
+  int reported_channel;  // a channel whose position is reported on a line of its own, or -1
+  PlaceChannels place;
+  ReadValues read;
+  WriteValues write;
+};
+
+struct GroupTable {
+  const char* program;  // the program's name in its messages
+  int column;           // the housekeeping column read
+  ChannelGroup groups[kGroupCount];
+};
+
+extern const GroupTable kEngineeringTable;  // hkdump
+extern const GroupTable kRawTable;          // hkrawdump
 
 // The group with this code, or nullptr.
 const ChannelGroup* find_group(const GroupTable& table, int code);
@@ -91,20 +98,17 @@ const ChannelGroup* find_group(const GroupTable& table, int code);
 // Word positions of a list of channels in one housekeeping column.
 void place_channels(int sync_row, const int* channels, int count, int column, int* positions);
 
-void place_fast_sap(int sync_row, int column, int positions[kFastSapPositions]);
+void place_fast_sap_positions(int sync_row, int column, int positions[kFastSapPositions]);
 
 // Writes values as decimal numbers separated by single blanks, then a
 // newline.
 char* write_decimal_list(char* p, const int* values, int count);
 
-// The same as hexadecimal numbers.
-char* write_hex_list(char* p, const int* values, int count);
+// The same as hexadecimal numbers (a WriteValues).
+char* write_hex_list(char* p, const int* values, int count, int hex_flag);
 
-// The generic group's value: decimal, or hexadecimal when hex_flag is 1,
-// then a newline.
-char* write_generic_value(char* p, int word, int hex_flag);
-
-// The table linked into this program.
-extern const GroupTable kGroupTable;
+// The generic group's one value: decimal, or hexadecimal when hex_flag is
+// 1, then a newline (a WriteValues).
+char* write_generic_value(char* p, const int* values, int count, int hex_flag);
 
 #endif  // HKDUMP_GROUP_TABLE_H_

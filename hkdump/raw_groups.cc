@@ -4,96 +4,94 @@
 // of subtracting it, and the mask temperature group reports where its
 // offset channel lies whenever the sync row moves.
 #include "group_table.h"
-#include "int_format.h"
+
+using namespace tlmframe;
 
 namespace {
 
 constexpr int kColumn = kRawHousekeepingColumn;
 
-// The words at count positions, each in hexadecimal.
-char* print_words(char* p, StoredSubframe sf, const int* positions, int count) {
-  int words[kMaxGroupChannels];
-  for (int i = 0; i < count; ++i) words[i] = stored_subframe_word(sf, positions[i]);
-  return write_hex_list(p, words, count);
+// The words at count positions.
+void read_words(StoredSubframe sf, const int* positions, int count, int* values) {
+  for (int i = 0; i < count; ++i) values[i] = stored_subframe_word(sf, positions[i]);
 }
 
-void update_fast_sap(int sync_row, int, OutBuffer&) {
-  place_fast_sap(sync_row, kColumn, g_positions.fast_sap);
+void place_fast_sap(GroupPositions& at, int sync_row, int) {
+  place_fast_sap_positions(sync_row, kColumn, at.fast_sap);
 }
 
-char* print_fast_sap(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_positions.fast_sap, length_of(g_positions.fast_sap));
+void read_fast_sap(const GroupPositions& at, StoredSubframe sf, int* values) {
+  read_words(sf, at.fast_sap, length_of(at.fast_sap), values);
 }
 
-void update_slow_sap(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kSlowSapChannels, length_of(g_positions.slow_sap), kColumn, g_positions.slow_sap);
+void place_slow_sap(GroupPositions& at, int sync_row, int) {
+  place_channels(sync_row, kSlowSapChannels, length_of(at.slow_sap), kColumn, at.slow_sap);
 }
 
-char* print_slow_sap(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_positions.slow_sap, length_of(g_positions.slow_sap));
+void read_slow_sap(const GroupPositions& at, StoredSubframe sf, int* values) {
+  read_words(sf, at.slow_sap, length_of(at.slow_sap), values);
 }
 
-void update_pressure(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kPressureChannels, length_of(g_positions.pressure), kColumn, g_positions.pressure);
+void place_pressure(GroupPositions& at, int sync_row, int) {
+  place_channels(sync_row, kPressureChannels, length_of(at.pressure), kColumn, at.pressure);
 }
 
-char* print_pressure(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_positions.pressure, length_of(g_positions.pressure));
+void read_pressure(const GroupPositions& at, StoredSubframe sf, int* values) {
+  read_words(sf, at.pressure, length_of(at.pressure), values);
 }
 
-// After placing the channels, reports the word position of the offset
-// channel on a line of its own: "ait affset %d\n".
-void update_mask_temperature(int sync_row, int, OutBuffer& out) {
-  place_channels(sync_row, kMaskTemperatureChannels, length_of(g_positions.mask_temperature), kColumn,
-                 g_positions.mask_temperature);
-  out_puts(out, "ait affset ");
-  char* p = out_reserve(out, kMaxIntChars + 1);
-  p = format_int(p, channel_position(sync_row, kMaskOffsetChannel, kColumn));
-  *p++ = '\n';
-  out_commit(out, p);
+void place_mask_temperature(GroupPositions& at, int sync_row, int) {
+  place_channels(sync_row, kMaskTemperatureChannels, length_of(at.mask_temperature), kColumn,
+                 at.mask_temperature);
 }
 
-char* print_mask_temperature(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_positions.mask_temperature, length_of(g_positions.mask_temperature));
+void read_mask_temperature(const GroupPositions& at, StoredSubframe sf, int* values) {
+  read_words(sf, at.mask_temperature, length_of(at.mask_temperature), values);
 }
 
-void update_voltage_monitor(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kVoltageMonitorChannels, length_of(g_positions.voltage_monitor), kColumn,
-                 g_positions.voltage_monitor);
+void place_voltage_monitor(GroupPositions& at, int sync_row, int) {
+  place_channels(sync_row, kVoltageMonitorChannels, length_of(at.voltage_monitor), kColumn,
+                 at.voltage_monitor);
 }
 
-char* print_voltage_monitor(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_positions.voltage_monitor, length_of(g_positions.voltage_monitor));
+void read_voltage_monitor(const GroupPositions& at, StoredSubframe sf, int* values) {
+  read_words(sf, at.voltage_monitor, length_of(at.voltage_monitor), values);
 }
 
-void update_auxiliary_detector(int sync_row, int, OutBuffer&) {
-  place_channels(sync_row, kAuxiliaryDetectorChannels, length_of(g_positions.auxiliary_detector), kColumn,
-                 g_positions.auxiliary_detector);
+void place_auxiliary_detector(GroupPositions& at, int sync_row, int) {
+  place_channels(sync_row, kAuxiliaryDetectorChannels, length_of(at.auxiliary_detector), kColumn,
+                 at.auxiliary_detector);
 }
 
-char* print_auxiliary_detector(char* p, StoredSubframe sf, int) {
-  return print_words(p, sf, g_positions.auxiliary_detector, length_of(g_positions.auxiliary_detector));
+void read_auxiliary_detector(const GroupPositions& at, StoredSubframe sf, int* values) {
+  read_words(sf, at.auxiliary_detector, length_of(at.auxiliary_detector), values);
 }
 
-void update_generic(int sync_row, int format_offset, OutBuffer&) {
-  g_positions.generic = channel_position(sync_row, format_offset, kColumn);
+void place_generic(GroupPositions& at, int sync_row, int format_offset) {
+  at.generic = channel_position(sync_row, format_offset, kColumn);
 }
 
-char* print_generic(char* p, StoredSubframe sf, int hex_flag) {
-  return write_generic_value(p, stored_subframe_word(sf, g_positions.generic), hex_flag);
+void read_generic(const GroupPositions& at, StoredSubframe sf, int* values) {
+  values[0] = stored_subframe_word(sf, at.generic);
 }
 
 }  // namespace
 
-const GroupTable kGroupTable = {
+// The mask temperature group reports the word position of its offset
+// channel ("ait affset") whenever its positions move.
+const GroupTable kRawTable = {
     "hkrawdump",
+    kColumn,
     {
-        {kFastSapGroup, update_fast_sap, print_fast_sap},
-        {kSlowSapGroup, update_slow_sap, print_slow_sap},
-        {kPressureGroup, update_pressure, print_pressure},
-        {kMaskTemperatureGroup, update_mask_temperature, print_mask_temperature},
-        {kVoltageMonitorGroup, update_voltage_monitor, print_voltage_monitor},
-        {kAuxiliaryDetectorGroup, update_auxiliary_detector, print_auxiliary_detector},
-        {kGenericGroup, update_generic, print_generic},
+        {kFastSapGroup, kFastSapPositions, -1, place_fast_sap, read_fast_sap, write_hex_list},
+        {kSlowSapGroup, length_of(kSlowSapChannels), -1, place_slow_sap, read_slow_sap, write_hex_list},
+        {kPressureGroup, length_of(kPressureChannels), -1, place_pressure, read_pressure, write_hex_list},
+        {kMaskTemperatureGroup, length_of(kMaskTemperatureChannels), kMaskOffsetChannel,
+         place_mask_temperature, read_mask_temperature, write_hex_list},
+        {kVoltageMonitorGroup, length_of(kVoltageMonitorChannels), -1, place_voltage_monitor,
+         read_voltage_monitor, write_hex_list},
+        {kAuxiliaryDetectorGroup, length_of(kAuxiliaryDetectorChannels), -1, place_auxiliary_detector,
+         read_auxiliary_detector, write_hex_list},
+        {kGenericGroup, 1, -1, place_generic, read_generic, write_generic_value},
     },
 };

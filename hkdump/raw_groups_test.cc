@@ -8,6 +8,8 @@
 #include "synth.h"
 #include "telemetry_files.h"
 
+using namespace tlmframe;
+
 namespace {
 
 TelemetryRecord g_record;  // words in host order, as the tests set them
@@ -18,7 +20,7 @@ StoredSubframe stored_record_subframe(int sub) {
   encode_record(g_record, g_stored);
   return stored_subframe(g_stored, sub);
 }
-OutBuffer g_out;
+GroupPositions g_at;
 
 // Column 4 of every row holds 0xA000 plus its record row number (subframe
 // rows continue into the trailer), so each word names its row.
@@ -29,22 +31,29 @@ void number_rows() {
   }
 }
 
+// Places the group for a sync row; returns the position line that the
+// dump writes when the group reports one, else "".
 std::string update(int code, int sync_row, int format_offset = 0) {
-  g_out.used = 0;
-  find_group(kGroupTable, code)->update_positions(sync_row, format_offset, g_out);
-  return std::string(g_out.data, g_out.used);
+  const ChannelGroup* group = find_group(kRawTable, code);
+  group->place(g_at, sync_row, format_offset);
+  if (group->reported_channel < 0) return "";
+  return "ait affset " +
+         std::to_string(channel_position(sync_row, group->reported_channel, kRawTable.column)) + "\n";
 }
 
 std::string print(int code, int sub, int hex_flag = 0) {
+  const ChannelGroup* group = find_group(kRawTable, code);
+  int values[kMaxLineValues];
+  group->read(g_at, stored_record_subframe(sub), values);
   char line[kMaxGroupTextBytes];
-  const char* end = find_group(kGroupTable, code)->print_channels(line, stored_record_subframe(sub), hex_flag);
+  const char* end = group->write(line, values, group->value_count, hex_flag);
   return std::string(static_cast<const char*>(line), end);
 }
 
 class RawGroupsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    out_init(g_out, -1);
+    g_at = GroupPositions{};
     number_rows();
   }
 };

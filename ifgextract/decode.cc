@@ -2,6 +2,8 @@
 
 #include "format/channels.h"
 
+using namespace tlmframe;
+
 namespace {
 
 // Gain factors by (releasing gain code - held gain code) + 3.  The middle
@@ -10,15 +12,20 @@ namespace {
 // single precision (|value| <= 131080), so the conversion only truncates.
 constexpr float kGainFactors[7] = {0.125f, 0.25f, 0.5f, 1.0f, 2.0f, 4.0f, 8.0f};
 
-int decode_two_detector(Decoder& d, const uint16_t* words) {
+// Group k of a subframe starts at its word 4k + 1.
+const unsigned char* group_bytes(const unsigned char* subframe, int k) {
+  return subframe + 2 * (4 * k + 1);
+}
+
+int decode_two_detector(Decoder& d, const unsigned char* subframe) {
   GainRangingState& s = d.gain;
   int n = 0;
   for (int k = 0; k < kGroupsPerSubframe; ++k) {
-    const uint16_t* group = words + 4 * k + 1;
-    const unsigned control = group[0];
+    const unsigned char* group = group_bytes(subframe, k);
+    const unsigned control = stored_word_at(group);
     const int gain = static_cast<int>((control >> 1) & 3);
-    const int32_t x1 = normalised_value(group[1], gain);
-    const int32_t x2 = normalised_value(group[2], gain);
+    const int32_t x1 = normalised_value(stored_word_at(group + 2), gain);
+    const int32_t x2 = normalised_value(stored_word_at(group + 4), gain);
     if (s.primed == -1) {
       s.primed = 0;
     } else if (control & 1) {
@@ -35,8 +42,10 @@ int decode_two_detector(Decoder& d, const uint16_t* words) {
   return n;
 }
 
-int decode_carriage(Decoder& d, const uint16_t* words) {
-  for (int k = 0; k < kGroupsPerSubframe; ++k) d.carriage_samples[k] = words[4 * k + 1] >> 4;
+int decode_carriage(Decoder& d, const unsigned char* subframe) {
+  for (int k = 0; k < kGroupsPerSubframe; ++k) {
+    d.carriage_samples[k] = stored_word_at(group_bytes(subframe, k)) >> 4;
+  }
   return kGroupsPerSubframe;
 }
 
@@ -52,18 +61,18 @@ int32_t rescale_held_value(int32_t held, int held_gain, int releasing_gain) {
   return static_cast<int32_t>(static_cast<float>(held) * factor);
 }
 
-int decode_subframe(Decoder& decoder, const TelemetryRecord& record, int index) {
-  const uint16_t* words = record.words + index * kSubframeWords;
-  if (decoder.mode == DecodeMode::kCarriage) return decode_carriage(decoder, words);
-  return decode_two_detector(decoder, words);
+int decode_subframe(Decoder& decoder, const unsigned char* record, int index) {
+  const unsigned char* subframe = record + 2 * index * kSubframeWords;
+  if (decoder.mode == DecodeMode::kCarriage) return decode_carriage(decoder, subframe);
+  return decode_two_detector(decoder, subframe);
 }
 
-uint16_t read_interferogram_number(const TelemetryRecord& record, int index, int sync_row) {
-  return subframe_word(subframe(record, index),
-                       channel_position(sync_row, kInterferogramNumberChannel, kHousekeepingColumn));
+uint16_t read_interferogram_number(const unsigned char* record, int index, int sync_row) {
+  return stored_subframe_word(stored_subframe(record, index),
+                              channel_position(sync_row, kInterferogramNumberChannel, kHousekeepingColumn));
 }
 
-uint16_t read_dc_flags(const TelemetryRecord& record, int index, int sync_row) {
-  return subframe_word(subframe(record, index),
-                       channel_position(sync_row, kDcFlagsChannel, kHousekeepingColumn));
+uint16_t read_dc_flags(const unsigned char* record, int index, int sync_row) {
+  return stored_subframe_word(stored_subframe(record, index),
+                              channel_position(sync_row, kDcFlagsChannel, kHousekeepingColumn));
 }

@@ -5,6 +5,9 @@
 // carriage word in the control word's place.  The instrument ranges the
 // detector gain; a group's values are written one flagged group late,
 // rescaled to the gain of the group that releases them.
+//
+// Records are read as stored (big-endian subframe words, see
+// tlmframe::StoredSubframe), where the reader holds them.
 #ifndef IFGEXTRACT_DECODE_H_
 #define IFGEXTRACT_DECODE_H_
 
@@ -37,10 +40,10 @@ struct Decoder {
 
 void decoder_init(Decoder& decoder, DecodeMode mode);
 
-// Decodes the 432 groups of subframe index (0..2) of a byte-swapped record
-// into the decoder's arrays for its mode; returns the number of entries:
-// 0..432 pairs, or always 432 carriage values.
-int decode_subframe(Decoder& decoder, const TelemetryRecord& record, int index);
+// Decodes the 432 groups of subframe index (0..2) of a stored record into
+// the decoder's arrays for its mode; returns the number of entries: 0..432
+// pairs, or always 432 carriage values.
+int decode_subframe(Decoder& decoder, const unsigned char* record, int index);
 
 // Normalised value of a detector word at gain code g:
 // (word bits 1-15 - 16385) * 2^(3 - g).
@@ -52,8 +55,9 @@ inline int32_t normalised_value(uint16_t word, int gain) {
 // times 2^(releasing - held), truncated toward zero.
 int32_t rescale_held_value(int32_t held, int held_gain, int releasing_gain);
 
-// Housekeeping words that label every sample line.
-uint16_t read_interferogram_number(const TelemetryRecord& record, int index, int sync_row);
-uint16_t read_dc_flags(const TelemetryRecord& record, int index, int sync_row);
+// Housekeeping words that label every sample line, from subframe index of
+// a stored record at the given sync row.
+uint16_t read_interferogram_number(const unsigned char* record, int index, int sync_row);
+uint16_t read_dc_flags(const unsigned char* record, int index, int sync_row);
 
 #endif  // IFGEXTRACT_DECODE_H_

@@ -7,11 +7,13 @@
 #include <cstdio>
 
 #include "diag.h"
-#include "format/channels.h"
 #include "int_format.h"
 #include "out_buffer.h"
 #include "record_reader.h"
 #include "sample_lines.h"
+#include "sample_run.h"
+
+using namespace tlmframe;
 
 namespace {
 
@@ -24,16 +26,7 @@ constexpr const char kHelp[] =
 // The run's buffers, large and reused for every record.
 OutBuffer g_out;
 RecordReader g_reader;
-TelemetryRecord g_record;
-Decoder g_decoder;
-
-// Loop state: the record counter and the sync row and status bit that the
-// notices compare with.
-struct LoopState {
-  int64_t record_counter;
-  int reference_sync_row;
-  unsigned reference_status;
-};
+SampleRun g_run;
 
 // Reports why the input ended and gives the exit status.
 int report_read_end(long count, int64_t record_counter) {
@@ -57,27 +50,18 @@ void write_record_number(int64_t record_counter) {
   out_commit(g_out, p);
 }
 
-// One pass: notices, then the samples of subframe index of the current record.
-void extract_pass(LoopState& state, int index, int sync_row) {
-  if (sync_row != state.reference_sync_row) {
-    out_puts(g_out, "#lost lock\n");
-    state.reference_sync_row = sync_row;
-  }
-  const unsigned status = read_dc_flags(g_record, index, sync_row) & kStatusBit;
-  if (status != state.reference_status) {
-    out_puts(g_out, "#status changed\n");
-    state.reference_status = status;
-  }
-  const int n = decode_subframe(g_decoder, g_record, index);
+// The notices and sample lines of one pass.
+void write_pass(const SamplePass& pass, int index) {
+  if (pass.lost_lock) out_puts(g_out, "#lost lock\n");
+  if (pass.status_changed) out_puts(g_out, "#status changed\n");
   LinePrefix prefix;
-  make_line_prefix(prefix, state.record_counter, index,
-                   read_interferogram_number(g_record, index, sync_row), status);
-  char* p = out_reserve(g_out, max_sample_lines_bytes(n));
-  if (g_decoder.mode == DecodeMode::kCarriage) {
-    p = write_carriage_lines(p, prefix, g_decoder.carriage_samples, n);
+  make_line_prefix(prefix, g_run.records, index, pass.interferogram_number, pass.status);
+  char* p = out_reserve(g_out, max_sample_lines_bytes(pass.count));
+  const Decoder& d = g_run.decoder;
+  if (d.mode == DecodeMode::kCarriage) {
+    p = write_carriage_lines(p, prefix, d.carriage_samples, pass.count);
   } else {
-    p = write_detector_lines(p, prefix, g_decoder.detector1_samples,
-                             g_decoder.detector2_samples, n);
+    p = write_detector_lines(p, prefix, d.detector1_samples, d.detector2_samples, pass.count);
   }
   out_commit(g_out, p);
 }
@@ -113,30 +97,25 @@ int parse_extract_options(int argc, char** argv, ExtractSettings& settings) {
 
 namespace {
 
-// The reference record, then the record loop, to the end of the input.
+// Every record to the end of the input: the first sets the references,
+// the others are printed pass by pass; each ends with its number.
 int extract_records(int fd, DecodeMode mode) {
   reader_init(g_reader, fd);
-  decoder_init(g_decoder, mode);
-
-  // The first record only sets the references; its samples are not printed.
-  LoopState state{1, -1, 0};
-  long count = read_record(g_reader, g_record);
-  if (count != kRecordBytes) return report_read_end(count, state.record_counter);
-  swap_record(g_record);
-  state.reference_sync_row = find_sync_row(subframe(g_record, 2));
-  state.reference_status = read_dc_flags(g_record, 2, state.reference_sync_row) & kStatusBit;
-
+  sample_run_init(g_run, mode);
   for (;;) {
-    write_record_number(state.record_counter);
+    const unsigned char* record = nullptr;
+    const long count = next_stored_record(g_reader, &record);
+    if (count != kRecordBytes) return report_read_end(count, g_run.records + 1);
+    if (sample_run_record(g_run, record)) {
+      for (int index = 0; index < kSubframeCount; ++index) {
+        SamplePass pass;
+        sample_pass(g_run, record, index, pass);
+        write_pass(pass, index);
+      }
+    }
+    write_record_number(g_run.records);
     out_end_record(g_out);
     if (g_out.error != 0) break;
-    ++state.record_counter;
-    count = read_record(g_reader, g_record);
-    if (count != kRecordBytes) return report_read_end(count, state.record_counter);
-    swap_record(g_record);
-    // All three passes take the sync row of subframe 2.
-    const int sync_row = find_sync_row(subframe(g_record, 2));
-    for (int index = 0; index < kSubframeCount; ++index) extract_pass(state, index, sync_row);
   }
   finish_output(g_out, kProgram);
   return kExitFailure;

@@ -11,6 +11,8 @@
 #include "run_program.h"
 #include "telemetry_files.h"
 
+using namespace tlmframe;
+
 namespace {
 
 const std::string kIfgextract = IFGEXTRACT_PATH;

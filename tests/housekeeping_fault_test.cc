@@ -12,6 +12,8 @@
 #include "run_program.h"
 #include "telemetry_files.h"
 
+using namespace tlmframe;
+
 namespace {
 
 const std::string kPrograms[] = {HKDUMP_PATH, HKRAWDUMP_PATH};

@@ -10,6 +10,8 @@
 #include "run_program.h"
 #include "telemetry_files.h"
 
+using namespace tlmframe;
+
 namespace {
 
 const std::string kProgram = IFGEXTRACT_PATH;

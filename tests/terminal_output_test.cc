@@ -17,6 +17,8 @@
 
 #include "telemetry_files.h"
 
+using namespace tlmframe;
+
 namespace {
 
 struct LiveRun {

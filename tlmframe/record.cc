@@ -2,6 +2,8 @@
 
 #include <bit>
 
+namespace tlmframe {
+
 Subframe subframe(const TelemetryRecord& record, int index) {
   return Subframe{&record, index * kSubframeWords};
 }
@@ -37,8 +39,7 @@ int find_sync_row(Subframe sf) {
 int find_sync_row(StoredSubframe sf) {
   const unsigned char* row0 = sf.record_bytes + 2 * sf.first_word;
   return first_sync_row([row0](int row) {
-    const unsigned char* p = row0 + 2 * row * kWordsPerRow;
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+    return stored_word_at(row0 + 2 * row * kWordsPerRow);
   });
 }
 
@@ -46,3 +47,5 @@ int channel_row(int sync_row, int channel) {
   const int64_t sum = static_cast<int64_t>(sync_row) + channel;
   return static_cast<int>(sum % kRowsPerSubframe);
 }
+
+}  // namespace tlmframe

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace tlmframe {
+
 constexpr int kRecordBytes = 10752;
 constexpr int kRecordWords = 5376;
 constexpr int kSubframeCount = 3;
@@ -35,6 +37,7 @@ struct Subframe {
   int first_word;
 };
 
+// Subframe index (0, 1 or 2) of a record.
 Subframe subframe(const TelemetryRecord& record, int index);
 
 // Record word at index; 0 for an index before word 0 or past word 5375.
@@ -49,24 +52,30 @@ inline uint16_t subframe_word(Subframe sf, int64_t position) {
 }
 
 // A record read in place, still in the file's byte order: kRecordBytes
-// bytes, for tools that look at a few words of every record and need not
-// copy and swap the rest.  Its words read as those of the same record after
-// swap_record: subframe words assembled from their big-endian bytes,
-// trailer words as the host reads them.
+// bytes where the reader holds them, with nothing copied or swapped.  The
+// tools decode records this way.  Its words read as those of the same
+// record after swap_record: subframe words assembled from their big-endian
+// bytes, trailer words as the host reads them.
 struct StoredSubframe {
   const unsigned char* record_bytes;
   int first_word;
 };
 
+// Subframe index (0, 1 or 2) of a stored record.
 inline StoredSubframe stored_subframe(const unsigned char* record_bytes, int index) {
   return StoredSubframe{record_bytes, index * kSubframeWords};
+}
+
+// A big-endian word of a stored subframe, in host order.
+inline uint16_t stored_word_at(const unsigned char* p) {
+  return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }
 
 // Record word at index of a stored record; 0 outside the record.
 inline uint16_t stored_record_word(const unsigned char* record_bytes, int64_t index) {
   if (index < 0 || index >= kRecordWords) return 0;
   const unsigned char* p = record_bytes + 2 * index;
-  if (index < kSwappedWords) return static_cast<uint16_t>((p[0] << 8) | p[1]);
+  if (index < kSwappedWords) return stored_word_at(p);
   uint16_t host;
   std::memcpy(&host, p, sizeof host);
   return host;
@@ -95,5 +104,7 @@ int channel_row(int sync_row, int channel);
 inline int channel_position(int sync_row, int channel, int column) {
   return channel_row(sync_row, channel) * kWordsPerRow + column;
 }
+
+}  // namespace tlmframe
 
 #endif  // TLMFRAME_RECORD_H_

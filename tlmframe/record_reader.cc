@@ -4,29 +4,24 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace tlmframe {
+
 void reader_init(RecordReader& reader, int fd) {
   reader.fd = fd;
-  reader.start = 0;
-  reader.end = 0;
   reader.at_end = false;
   reader.error = 0;
+  framer_init(reader.framer);
 }
 
 namespace {
 
-// One read(2) into the free part of the chunk, moving what is left of a
-// record to the front first.  Returns false when nothing more will come.
+// One read(2) into the chunk, handed to the framer.  Returns false when
+// nothing more will come.
 bool fill_chunk(RecordReader& reader) {
-  if (reader.start > 0) {
-    const size_t left = reader.end - reader.start;
-    std::memmove(reader.chunk, reader.chunk + reader.start, left);
-    reader.start = 0;
-    reader.end = left;
-  }
   for (;;) {
-    const ssize_t n = read(reader.fd, reader.chunk + reader.end, kReaderChunkBytes - reader.end);
+    const ssize_t n = read(reader.fd, reader.chunk, kReaderChunkBytes);
     if (n > 0) {
-      reader.end += static_cast<size_t>(n);
+      framer_push(reader.framer, reader.chunk, static_cast<size_t>(n));
       return true;
     }
     if (n == 0) {
@@ -42,17 +37,21 @@ bool fill_chunk(RecordReader& reader) {
 }  // namespace
 
 long next_stored_record(RecordReader& reader, const unsigned char** bytes) {
-  while (reader.end - reader.start < static_cast<size_t>(kRecordBytes)) {
-    if (reader.at_end || reader.error != 0 || !fill_chunk(reader)) {
+  for (;;) {
+    const unsigned char* record = framer_next(reader.framer);
+    if (record != nullptr) {
+      *bytes = record;
+      return kRecordBytes;
+    }
+    if (reader.error != 0) return -1;
+    if (reader.at_end || !fill_chunk(reader)) {
       if (reader.error != 0) return -1;
-      const size_t left = reader.end - reader.start;
-      reader.start = reader.end;
-      return static_cast<long>(left);
+      // What is left ends the data; it is reported once.
+      const long left = static_cast<long>(reader.framer.carried);
+      reader.framer.carried = 0;
+      return left;
     }
   }
-  *bytes = reader.chunk + reader.start;
-  reader.start += kRecordBytes;
-  return kRecordBytes;
 }
 
 long read_record(RecordReader& reader, TelemetryRecord& record) {
@@ -61,3 +60,5 @@ long read_record(RecordReader& reader, TelemetryRecord& record) {
   if (count == kRecordBytes) std::memcpy(record.words, bytes, kRecordBytes);
   return count;
 }
+
+}  // namespace tlmframe

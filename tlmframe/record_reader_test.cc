@@ -12,6 +12,8 @@
 
 #include "run_program.h"
 
+using namespace tlmframe;
+
 namespace {
 
 RecordReader g_reader;

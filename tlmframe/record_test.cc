@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstring>
 
+using namespace tlmframe;
+
 namespace {
 
 TelemetryRecord g_record;

@@ -12,6 +12,8 @@
 #include "record.h"
 #include "record_reader.h"
 
+using namespace tlmframe;
+
 namespace {
 
 unsigned char g_bytes[kRecordBytes];

@@ -9,6 +9,8 @@
 
 #include "synth.h"
 
+using namespace tlmframe;
+
 namespace {
 
 constexpr const char kUsage[] =

@@ -9,6 +9,8 @@
 
 #include "format/channels.h"
 
+using namespace tlmframe;
+
 namespace {
 
 constexpr int kGroupsPerSubframe = 432;

@@ -61,11 +61,11 @@ void synth_defaults(SynthOptions& options);
 
 // Fills record (words in host order, as after swap_record) with record
 // number index (from 0) of the stream.
-void synth_record(const SynthOptions& options, int64_t index, TelemetryRecord& record);
+void synth_record(const SynthOptions& options, int64_t index, tlmframe::TelemetryRecord& record);
 
 // The file bytes of a host-order record: subframe words big-endian, the
 // trailer as it stands.  The inverse of reading plus swap_record.
-void encode_record(const TelemetryRecord& record, unsigned char bytes[kRecordBytes]);
+void encode_record(const tlmframe::TelemetryRecord& record, unsigned char bytes[tlmframe::kRecordBytes]);
 
 // Writes the whole stream to fd; false (errno set) when a write fails.
 bool synth_write(const SynthOptions& options, int fd);

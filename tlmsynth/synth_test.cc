@@ -6,6 +6,8 @@
 
 #include "format/channels.h"
 
+using namespace tlmframe;
+
 namespace {
 
 TelemetryRecord g_a, g_b;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+using namespace tlmframe;
+
 TelemetryRecord blank_record(int sync0, int sync1, int sync2) {
   TelemetryRecord r;
   std::memset(&r, 0, sizeof r);

@@ -12,18 +12,18 @@
 
 // A record of zeros with the sync word in the given row of each subframe
 // (-1: none).
-TelemetryRecord blank_record(int sync0, int sync1, int sync2);
+tlmframe::TelemetryRecord blank_record(int sync0, int sync1, int sync2);
 
 // Sets word column of row of subframe sub (row may run past 107 or below 0,
 // as long as it stays in the record).
-void set_word(TelemetryRecord& record, int sub, int row, int column, uint16_t value);
+void set_word(tlmframe::TelemetryRecord& record, int sub, int row, int column, uint16_t value);
 
 // Sets housekeeping channel k of subframe sub for the given sync row.
-void set_channel(TelemetryRecord& record, int sub, int sync_row, int channel, int column,
+void set_channel(tlmframe::TelemetryRecord& record, int sub, int sync_row, int channel, int column,
                  uint16_t value);
 
 // The file bytes of the records, followed by tail_bytes bytes of one more.
-std::string telemetry_bytes(const std::vector<TelemetryRecord>& records, size_t tail_bytes = 0);
+std::string telemetry_bytes(const std::vector<tlmframe::TelemetryRecord>& records, size_t tail_bytes = 0);
 
 // The generator's stream for options, as file bytes.
 std::string synth_bytes(const SynthOptions& options);

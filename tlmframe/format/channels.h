@@ -4,6 +4,8 @@
 #ifndef TLMFRAME_FORMAT_CHANNELS_H_
 #define TLMFRAME_FORMAT_CHANNELS_H_
 
+namespace tlmframe {
+
 // Housekeeping columns: the engineering words and the raw check words.
 constexpr int kHousekeepingColumn = 12;
 constexpr int kRawHousekeepingColumn = 4;
@@ -35,5 +37,7 @@ constexpr int kAuxiliaryDetectorChannels[] = {88, 89, 92, 90, 91, 93};
 
 // The mask temperature channel whose position the raw dump reports.
 constexpr int kMaskOffsetChannel = 19;
+
+}  // namespace tlmframe
 
 #endif  // TLMFRAME_FORMAT_CHANNELS_H_

@@ -1,0 +1,33 @@
+#include "dump_run.h"
+
+using namespace tlmframe;
+
+void dump_run_init(DumpRun& run, const GroupTable& table, const ChannelGroup& group,
+                   int format_offset) {
+  run.table = &table;
+  run.group = &group;
+  run.format_offset = format_offset;
+  run.records = 0;
+  run.last_sync_row = -1;
+  run.positions = GroupPositions{};
+}
+
+void dump_run_record(DumpRun& run) { ++run.records; }
+
+void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLine& line) {
+  const StoredSubframe sf = stored_subframe(record, index);
+  const int sync_row = find_sync_row(sf);
+  const ChannelGroup& group = *run.group;
+  line.reports_position = false;
+  line.reported_position = 0;
+  if (sync_row != run.last_sync_row) {
+    run.last_sync_row = sync_row;
+    group.place(run.positions, sync_row, run.format_offset);
+    if (group.reported_channel >= 0) {
+      line.reports_position = true;
+      line.reported_position = channel_position(sync_row, group.reported_channel, run.table->column);
+    }
+  }
+  line.sync_word = stored_subframe_word(sf, static_cast<int64_t>(sync_row) * kWordsPerRow);
+  group.read(run.positions, sf, line.values);
+}

@@ -1,0 +1,41 @@
+// The housekeeping dump's run over the records of one input: one line of
+// numbers per subframe.  Every subframe has its own sync search; the
+// group's channel positions are placed anew only when the sync row found
+// differs from the one they were last placed for (the run starts with -1,
+// so subframes without sync row read the positions of 0 until a row is
+// found).  hkdump and hkrawdump write the lines as text; the Python module
+// hands them over as arrays.
+#ifndef HKDUMP_DUMP_RUN_H_
+#define HKDUMP_DUMP_RUN_H_
+
+#include <cstdint>
+
+#include "group_table.h"
+
+struct DumpRun {
+  const GroupTable* table;
+  const ChannelGroup* group;
+  int format_offset;  // channel number of the generic group
+  int64_t records;    // whole records taken; the number of the last one
+  int last_sync_row;  // the sync row the positions were placed for
+  GroupPositions positions;
+};
+
+// One subframe's line, as numbers.
+struct DumpLine {
+  uint16_t sync_word;      // column 0 of the sync row (row -1 without one)
+  bool reports_position;   // the positions moved and the group reports one
+  int reported_position;   // then: the word position of its reported channel
+  int values[kMaxLineValues];  // group->value_count of them
+};
+
+void dump_run_init(DumpRun& run, const GroupTable& table, const ChannelGroup& group,
+                   int format_offset);
+
+// Takes the next whole record, stored as read, and counts it.
+void dump_run_record(DumpRun& run);
+
+// The line of subframe index (0, 1, 2 in this order) of the record just taken.
+void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLine& line);
+
+#endif  // HKDUMP_DUMP_RUN_H_

@@ -1,0 +1,386 @@
+"""The interferometer's raw telemetry and detection files as NumPy arrays.
+
+The functions run the same decoding as the command-line tools and hand over
+what the tools would print, as arrays with named fields instead of text:
+
+  read_records(source, start=0, count=None)     whole records, words and sync rows
+  interferogram_samples(source, carriage=False)  what ifgextract prints
+  housekeeping(source, group, raw=False)         what hkdump (raw: hkrawdump) prints
+  read_detection(source, max_entries=None)       the entries of a detection file
+
+A source is a path (str or os.PathLike), a bytes-like object (bytes,
+bytearray, memoryview, a NumPy uint8 array) or a binary file object (anything
+with readinto: an open file, a pipe, a socket's makefile("rb")).  It is read
+as the tools read a file.  A file that cannot be opened or read raises
+OSError with the system's text; a cut last record is not an error (see
+partial_bytes and end).
+
+For live telemetry, SampleStream and HousekeepingStream take the data in
+pieces of any size as it arrives and return what each piece completes.
+"""
+
+import os
+
+from . import _ifgtools
+
+__all__ = [
+    "read_records", "interferogram_samples", "housekeeping", "read_detection",
+    "SampleStream", "HousekeepingStream",
+    "Records", "Samples", "SampleChunk", "Housekeeping", "HousekeepingChunk", "DetectionEntry",
+    "LOST_LOCK", "STATUS_CHANGED", "END_OF_DATA", "TRUNCATED", "READ_ERROR", "RECORD_BYTES",
+]
+
+LOST_LOCK = _ifgtools.LOST_LOCK
+"""Notice kind: the sync row moved ("#lost lock")."""
+STATUS_CHANGED = _ifgtools.STATUS_CHANGED
+"""Notice kind: the status bit changed ("#status changed")."""
+
+END_OF_DATA = "end of data"
+"""The data ended after a whole record ("No bytes read", "No data")."""
+TRUNCATED = "truncated"
+"""The data ended inside a record ("Byte mismatch", "Mismatch data")."""
+READ_ERROR = "read error"
+"""A read failed ("Error reading", "Read error"); the functions raise OSError."""
+
+RECORD_BYTES = _ifgtools.RECORD_BYTES
+"""Bytes of one raw telemetry record."""
+
+_CHUNK_BYTES = 1 << 20  # read from file objects in pieces of this size
+
+
+def _end_of(partial_bytes):
+    return TRUNCATED if partial_bytes > 0 else END_OF_DATA
+
+
+def _feed(collector, source, wanted=lambda: True):
+    """Hands every byte of source to a collector."""
+    if isinstance(source, (str, os.PathLike)):
+        collector.push_path(os.fsdecode(source))
+    elif hasattr(source, "readinto"):
+        piece = bytearray(_CHUNK_BYTES)
+        view = memoryview(piece)
+        while wanted():
+            n = source.readinto(piece)
+            if n is None:
+                raise BlockingIOError("ifgtools: the file object has no data now (non-blocking)")
+            if n == 0:
+                break
+            collector.push(view[:n])
+    else:
+        collector.push(source)
+
+
+class _Result:
+    """Shared repr of the result objects."""
+
+    __slots__ = ()
+
+    def __repr__(self):
+        fields = ", ".join(f"{name}={_brief(getattr(self, name))}" for name in self.__slots__)
+        return f"{type(self).__name__}({fields})"
+
+
+def _brief(value):
+    shape = getattr(value, "shape", None)
+    return f"<array {shape}>" if shape is not None else repr(value)
+
+
+# ---- Records ---------------------------------------------------------------
+
+
+class Records(_Result):
+    """Whole raw telemetry records.
+
+    subframes      uint16 array (n, 3, 108, 16): the words of the three
+                   subframes in host order, as after byte swapping;
+                   subframes[r, s, row, column].
+    trailers       uint8 array (n, 384): each record's trailer, as stored.
+    sync_rows      int16 array (n, 3): the sync row of every subframe (the
+                   first row whose column 0 holds 0x146F), -1 where none.
+    partial_bytes  bytes of a cut last record when the data ended inside
+                   one, else 0.
+    """
+
+    __slots__ = ("subframes", "trailers", "sync_rows", "partial_bytes")
+
+    def __init__(self, subframes, trailers, sync_rows, partial_bytes):
+        self.subframes = subframes
+        self.trailers = trailers
+        self.sync_rows = sync_rows
+        self.partial_bytes = partial_bytes
+
+
+def read_records(source, start=0, count=None):
+    """Reads whole records of a raw telemetry file.
+
+    start and count select whole records: the first start records are
+    passed over and at most count are kept (all when count is None); reading
+    stops once they are read.  Returns a Records object:
+
+    subframes      uint16 array (n, 3, 108, 16), host order.
+    trailers       uint8 array (n, 384), as stored.
+    sync_rows      int16 array (n, 3), -1 where a subframe has no sync word.
+    partial_bytes  bytes of a cut last record, else 0.
+    """
+    if start < 0 or (count is not None and count < 0):
+        raise ValueError("ifgtools: start and count must not be negative")
+    collector = _ifgtools.RecordCollector(start, -1 if count is None else count)
+    _feed(collector, source, lambda: collector.wants_more)
+    subframes, trailers, sync_rows = collector.take()
+    return Records(subframes, trailers, sync_rows, collector.partial_bytes)
+
+
+# ---- Interferogram samples ---------------------------------------------------
+
+_SAMPLE_FIELDS = """
+    samples        structured array, one element per sample line that
+                   ifgextract writes, in the same order:
+                     record         int32, the record the sample came from
+                                    (2 for the first decoded record)
+                     subframe       uint8, 0, 1 or 2
+                     interferogram  uint16, the interferogram number
+                                    (housekeeping channel 52)
+                     status         uint8, the status bit: 0 or 32 (0x20,
+                                    printed as "20")
+                     detector1      int32, first detector, gain-normalised
+                     detector2      int32, second detector
+                   With carriage=True one field carriage (int32, 0..4095)
+                   instead of the two detectors.
+    notices        structured array, one element per notice line, in the
+                   order written; each stands before the samples of its pass:
+                     record         int32
+                     subframe       uint8
+                     kind           uint8, LOST_LOCK (1: the sync row moved)
+                                    or STATUS_CHANGED (2)"""
+
+
+class Samples(_Result):
+    __doc__ = f"""What ifgextract writes, as arrays.
+{_SAMPLE_FIELDS}
+    last_record    the number on the last record-number line (the count of
+                   whole records read; 0 when there was none).
+    end            END_OF_DATA or TRUNCATED, as the tool's closing message
+                   says ("No bytes read" or "Byte mismatch reading").
+    partial_bytes  bytes of a cut last record, else 0.
+    """
+
+    __slots__ = ("samples", "notices", "last_record", "end", "partial_bytes")
+
+    def __init__(self, samples, notices, last_record, partial_bytes):
+        self.samples = samples
+        self.notices = notices
+        self.last_record = last_record
+        self.end = _end_of(partial_bytes)
+        self.partial_bytes = partial_bytes
+
+
+def interferogram_samples(source, carriage=False):
+    collector = _ifgtools.SampleCollector(bool(carriage))
+    _feed(collector, source)
+    samples, notices = collector.take()
+    return Samples(samples, notices, collector.records, collector.partial_bytes)
+
+
+interferogram_samples.__doc__ = f"""The interferogram samples of a raw telemetry file, as ifgextract
+    prints them (carriage=True: as ifgextract -c prints them).
+
+    The first record sets the reference sync row and status bit and gives
+    no samples; every later record gives the samples of its three
+    subframes, with notices where the sync row of subframe 2 moves or the
+    status bit of a subframe changes.  A value is released one flagged
+    sample late, rescaled to the gain of the sample that releases it.
+
+    Returns a Samples object:
+{_SAMPLE_FIELDS}
+    last_record    the number on the last record-number line.
+    end            END_OF_DATA or TRUNCATED.
+    partial_bytes  bytes of a cut last record, else 0.
+    """
+
+
+class SampleChunk(_Result):
+    """What one piece of a SampleStream completes: samples and notices, with
+    the fields of interferogram_samples."""
+
+    __slots__ = ("samples", "notices")
+
+    def __init__(self, samples, notices):
+        self.samples = samples
+        self.notices = notices
+
+
+class _Stream:
+    """Shared part of the streams: closing, and use in a with statement."""
+
+    def __init__(self, collector):
+        self._collector = collector
+        self.end = None
+
+    def _push(self, chunk):
+        if self.end is not None:
+            raise ValueError("ifgtools: the stream is closed")
+        self._collector.push(chunk)
+
+    @property
+    def last_record(self):
+        """The number of the last whole record taken."""
+        return self._collector.records
+
+    @property
+    def partial_bytes(self):
+        """Bytes of an unfinished record held until the next piece."""
+        return self._collector.partial_bytes
+
+    def close(self):
+        """Ends the data; returns END_OF_DATA, or TRUNCATED when bytes of an
+        unfinished record were left."""
+        if self.end is None:
+            self.end = _end_of(self._collector.partial_bytes)
+        return self.end
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+
+class SampleStream(_Stream):
+    """interferogram_samples over data that arrives in pieces.
+
+    feed(chunk) takes the next piece (any bytes-like object of any size) and
+    returns a SampleChunk with the samples and notices of the records that
+    the piece completes.  The run's state (reference record, held pair, sync
+    row, status bit, a record waiting for its rest) is carried from piece to
+    piece, so feeding a file in pieces gives exactly what one call of
+    interferogram_samples on the whole gives.  close() returns how the data
+    ended.
+    """
+
+    def __init__(self, carriage=False):
+        super().__init__(_ifgtools.SampleCollector(bool(carriage)))
+
+    def feed(self, chunk):
+        """Takes the next piece; returns the SampleChunk it completes."""
+        self._push(chunk)
+        return SampleChunk(*self._collector.take())
+
+
+# ---- Housekeeping ------------------------------------------------------------
+
+
+def _group_code(group):
+    """The group code and format offset of a group letter or channel number."""
+    if isinstance(group, bool) or not isinstance(group, (str, int)):
+        raise TypeError("ifgtools: group is one of 'f', 's', 'p', 'm', 'v', 'x' or an int channel number")
+    if isinstance(group, int):
+        # Held at the int limits, as the tools hold -g numbers.
+        return _ifgtools.GROUP_CODES["g"], max(-(2**31), min(2**31 - 1, group))
+    if group not in ("f", "s", "p", "m", "v", "x"):
+        raise ValueError(f"ifgtools: no channel group {group!r}: one of 'f', 's', 'p', 'm', 'v', 'x' or an int")
+    return _ifgtools.GROUP_CODES[group], 0
+
+
+def _housekeeping_collector(group, raw):
+    code, offset = _group_code(group)
+    return _ifgtools.HousekeepingCollector(code, offset, bool(raw))
+
+
+_HOUSEKEEPING_FIELDS = """
+    lines          structured array, one element per data line of the tool:
+                     sync_word  uint16, column 0 of the sync row (0x146F
+                                where a sync row was found)
+                     record     int32, the record number (from 1)
+                     subframe   uint8, 0, 1 or 2
+                     values     int32 array, the numbers that follow on
+                                the line, in order; hexadecimal words as
+                                their values.  hkdump: the time prefix
+                                (interferogram number, hours, minutes,
+                                seconds), then the group's values; the
+                                generic channel alone without prefix.
+    positions      structured array of the "ait affset" lines (hkrawdump
+                   with "m" only; else empty): record, subframe (of the data
+                   line that the report stands before) and position (int32,
+                   the word position of channel 19 within a subframe)."""
+
+
+class Housekeeping(_Result):
+    __doc__ = f"""What hkdump (raw: hkrawdump) writes, as arrays.
+{_HOUSEKEEPING_FIELDS}
+    last_record    the number of the last whole record.
+    end            END_OF_DATA or TRUNCATED, as the tool's closing message
+                   says ("No data" or "Mismatch data").
+    partial_bytes  bytes of a cut last record, else 0.
+
+    Indexing the object indexes lines: hk["values"], hk[:10].
+    """
+
+    __slots__ = ("lines", "positions", "last_record", "end", "partial_bytes")
+
+    def __init__(self, lines, positions, last_record, partial_bytes):
+        self.lines = lines
+        self.positions = positions
+        self.last_record = last_record
+        self.end = _end_of(partial_bytes)
+        self.partial_bytes = partial_bytes
+
+    def __getitem__(self, key):
+        return self.lines[key]
+
+    def __len__(self):
+        return len(self.lines)
+
+
+def housekeeping(source, group, raw=False):
+    collector = _housekeeping_collector(group, raw)
+    _feed(collector, source)
+    lines, positions = collector.take()
+    return Housekeeping(lines, positions, collector.records, collector.partial_bytes)
+
+
+housekeeping.__doc__ = f"""One group of housekeeping channels per subframe, as hkdump prints
+    it (raw=True: as hkrawdump prints it).
+
+    group is "f" (fast sap), "s" (slow sap), "p" (pressure), "m" (mask
+    temperature), "v" (voltage monitors), "x" (auxiliary detector data), or
+    an int: the format offset of one generic channel (as -g; it may be
+    negative or beyond 107, and is held at the 32-bit limits).
+
+    Returns a Housekeeping object:
+{_HOUSEKEEPING_FIELDS}
+    last_record    the number of the last whole record.
+    end            END_OF_DATA or TRUNCATED.
+    partial_bytes  bytes of a cut last record, else 0.
+    """
+
+
+class HousekeepingChunk(_Result):
+    """What one piece of a HousekeepingStream completes: lines and positions,
+    with the fields of housekeeping()."""
+
+    __slots__ = ("lines", "positions")
+
+    def __init__(self, lines, positions):
+        self.lines = lines
+        self.positions = positions
+
+
+class HousekeepingStream(_Stream):
+    """housekeeping() over data that arrives in pieces.
+
+    feed(chunk) takes the next piece and returns a HousekeepingChunk with the
+    lines (and position reports) of the records that the piece completes.
+    The sync row and channel positions, and a record waiting for its rest,
+    are carried from piece to piece, so feeding a file in pieces gives
+    exactly what one call of housekeeping() on the whole gives.  close()
+    returns how the data ended.
+    """
+
+    def __init__(self, group, raw=False):
+        super().__init__(_housekeeping_collector(group, raw))
+
+    def feed(self, chunk):
+        """Takes the next piece; returns the HousekeepingChunk it completes."""
+        self._push(chunk)
+        return HousekeepingChunk(*self._collector.take())

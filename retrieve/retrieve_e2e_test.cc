@@ -98,8 +98,10 @@ TEST_F(RetrieveTest, WritesTheEntryThatCarriesTheNumber) {
 TEST_F(RetrieveTest, OnlyTheFirstMatchIsWrittenAndNothingAfterItIsRead) {
   Entry second = make_entry(7);
   second.samples = "8 9\n";
+  Entry third = make_entry(7);  // a fault that goes unnoticed
+  third.spectrum = "10 1.5x 30\n";
   const ProgramResult r =
-      run(text_of(make_entry(5)) + text_of(second) + text_of(make_entry(7)) + "junk that is no entry\n",
+      run(text_of(make_entry(5)) + text_of(second) + text_of(third) + "junk that is no entry\n",
           "7\n");
   EXPECT_EQ(r.out, kOpening + kProcessing + progress("  5") + progress("  7") +
                        written("   7") + kFinished);
@@ -178,18 +180,30 @@ TEST_F(RetrieveTest, TheScanStopsAtTheThousandthEntry) {
 }
 
 TEST_F(RetrieveTest, CountsOfZeroOrLessTakeOneLineAndEmptyTheFile) {
-  write_file(path("interferogram.dat"), "old\n");
-  write_file(path("spectrum.dat"), "older\n");
-  Entry e = make_entry(4);
-  e.sample_count = "0";
-  e.samples = "whatever this line holds 1.5x\n";
-  e.spectrum_count = "-3";
-  e.spectrum = "\n";
-  const ProgramResult r = run(text_of(e), "4\n");
-  EXPECT_EQ(r.out, kOpening + kProcessing + progress("  4") + written("   4") + kFinished);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(file("interferogram.dat"), "");
-  EXPECT_EQ(file("spectrum.dat"), "");
+  const struct {
+    const char* sample_count;
+    const char* samples;
+    const char* spectrum_count;
+    const char* spectrum;
+  } cases[] = {
+      {"0", "whatever this line holds 1.5x\n", "-3", "\n"},
+      {"-1", "\n", "0", "text in place of the spectrum 1.5x\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sample_count);
+    write_file(path("interferogram.dat"), "old\n");
+    write_file(path("spectrum.dat"), "older\n");
+    Entry e = make_entry(4);
+    e.sample_count = c.sample_count;
+    e.samples = c.samples;
+    e.spectrum_count = c.spectrum_count;
+    e.spectrum = c.spectrum;
+    const ProgramResult r = run(text_of(e), "4\n");
+    EXPECT_EQ(r.out, kOpening + kProcessing + progress("  4") + written("   4") + kFinished);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(file("interferogram.dat"), "");
+    EXPECT_EQ(file("spectrum.dat"), "");
+  }
 }
 
 TEST_F(RetrieveTest, ValuesMaySpreadOverLinesWithAnySeparator) {

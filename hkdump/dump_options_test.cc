@@ -26,6 +26,9 @@ TEST(FormatOffset, HoldsAtTheIntLimits) {
   EXPECT_EQ(parse_format_offset("99999999999999999999999999999"), INT_MAX);
   EXPECT_EQ(parse_format_offset("-00000000000000000000000000012"), -12);
   EXPECT_EQ(parse_format_offset("-99999999999999999999999999999x"), INT_MIN);
+  // Numbers of 20 digits and more pass 2^64, where an unheld value wraps.
+  EXPECT_EQ(parse_format_offset("18446744073709551616"), INT_MAX);
+  EXPECT_EQ(parse_format_offset("-18446744073709551621"), INT_MIN);
 }
 
 }  // namespace

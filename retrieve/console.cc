@@ -40,12 +40,12 @@ bool ask_request(OutBuffer& out, FreeFormReader& in, int32_t& number, Message& m
   const GroupField field{ValueKind::integer, 1, &number, nullptr};
   const ReadStatus status = read_group(in, &field, 1);
   if (status != ReadStatus::ok) {
-    message_read_fault(m, "standard input", in, status, "the interferogram number", 0);
+    message_read_fault(m, "standard input", in, status, "the interferogram number");
     return false;
   }
   if (in.values_assigned == 0) {
-    message_clear(m);  // a null value or a slash in place of the number
-    message_add(m, "standard input: no interferogram number given");
+    // A null value or a slash stood in place of the number.
+    message_printf(m, "standard input: no interferogram number given");
     return false;
   }
   return true;

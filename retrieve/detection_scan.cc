@@ -1,5 +1,7 @@
 #include "detection_scan.h"
 
+#include <cstdio>
+
 #include "console.h"
 
 namespace {
@@ -12,10 +14,16 @@ struct ScanContext {
   Message& m;
 };
 
+void report_read_fault(ScanContext& c, ReadStatus status, const char* place) {
+  char where[96];
+  std::snprintf(where, sizeof where, "%s of entry %d", place, c.entry_index);
+  message_read_fault(c.m, c.file_name, c.in, status, where);
+}
+
 bool read_checked(ScanContext& c, const GroupField* fields, int count, const char* place) {
   const ReadStatus status = read_group(c.in, fields, count);
   if (status == ReadStatus::ok) return true;
-  message_read_fault(c.m, c.file_name, c.in, status, place, c.entry_index);
+  report_read_fault(c, status, place);
   return false;
 }
 
@@ -34,19 +42,9 @@ bool read_count_line(ScanContext& c, CountLine& line, int store_size, const char
   };
   if (!read_checked(c, fields, 3, place)) return false;
   if (line.count <= store_size) return true;
-  message_clear(c.m);
-  message_add(c.m, c.file_name);
-  message_add(c.m, ":");
-  message_add_int(c.m, c.in.group_line > 0 ? c.in.group_line : c.in.line - 1);
-  message_add(c.m, ": ");
-  message_add(c.m, count_name);
-  message_add(c.m, " ");
-  message_add_int(c.m, line.count);
-  message_add(c.m, " of entry ");
-  message_add_int(c.m, c.entry_index);
-  message_add(c.m, " is more than the ");
-  message_add_int(c.m, store_size);
-  message_add(c.m, " values that can be held");
+  message_printf(c.m, "%s:%ld: %s %d of entry %d is more than the %d values that can be held",
+                 c.file_name, c.in.group_line > 0 ? c.in.group_line : c.in.line - 1, count_name,
+                 line.count, c.entry_index, store_size);
   return false;
 }
 
@@ -85,8 +83,7 @@ ReadStatus read_entry_start(ScanContext& c, DetectionEntry& e) {
   const GroupField field{ValueKind::integer, 3, e.header, nullptr};
   const ReadStatus status = read_group(c.in, &field, 1);
   if (status != ReadStatus::ok && status != ReadStatus::end_of_file) {
-    message_read_fault(c.m, c.file_name, c.in, status, "the interferogram header",
-                       c.entry_index);
+    report_read_fault(c, status, "the interferogram header");
   }
   return status;
 }

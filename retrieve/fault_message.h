@@ -1,30 +1,29 @@
 // One-line fault reports, built in a fixed buffer by the step that failed
-// and printed by the top level with the program's prefix.
+// and printed by the top level with the program's prefix.  Each report is
+// written by one printf-like call, so that its words can be found in the
+// source.
 #ifndef RETRIEVE_FAULT_MESSAGE_H_
 #define RETRIEVE_FAULT_MESSAGE_H_
 
 #include <cstddef>
-#include <cstdint>
 
 #include "free_form_reader.h"
 
 constexpr size_t kMessageSize = 320;
 
 struct Message {
-  size_t length;
   char text[kMessageSize];  // always NUL-terminated; cut short when full
 };
 
-void message_clear(Message& m);
-void message_add(Message& m, const char* text);
-void message_add_int(Message& m, int64_t v);
+// Replaces the message with the formatted text.
+void message_printf(Message& m, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
 // "<file>: <system error text>" for a failed open, write or close.
 void message_system_error(Message& m, const char* file, int error);
 
-// "<file>:<line>: <what went wrong> in <place>[ of entry <entry>]", from the
-// fault that the reader recorded for status; entry 0 names no entry.
+// "<file>:<line>: <what went wrong> in <place>", from the fault that the
+// reader recorded for status.
 void message_read_fault(Message& m, const char* file, const FreeFormReader& r,
-                        ReadStatus status, const char* place, int entry);
+                        ReadStatus status, const char* place);
 
 #endif  // RETRIEVE_FAULT_MESSAGE_H_

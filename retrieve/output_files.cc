@@ -1,12 +1,10 @@
 #include "output_files.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "console.h"
@@ -15,46 +13,23 @@ namespace {
 
 constexpr int kLongestFloat = 24;  // "-1.17549435e-38" and room to spare
 
-// New files get the usual mode of a created file, not mkstemp's 0600.
-mode_t creation_mode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-bool fail_and_remove(ValueFile& f, int error, Message& m) {
-  if (f.buffer.fd >= 0) close(f.buffer.fd);
-  f.buffer.fd = -1;
-  unlink(f.temp_path);
-  message_system_error(m, f.path, error);
-  return false;
-}
-
 bool write_value_file(ValueFile& f, const char* path, const float* values, int count,
                       Message& m) {
-  if (!value_file_create(f, path, m)) return false;
+  if (!value_file_open(f, path, m)) return false;
   value_file_write(f, values, count);
-  return value_file_commit(f, m);
+  return value_file_close(f, m);
 }
 
 }  // namespace
 
-bool value_file_create(ValueFile& f, const char* path, Message& m) {
+bool value_file_open(ValueFile& f, const char* path, Message& m) {
   f.path = path;
-  const size_t n = std::strlen(path);
-  if (n + sizeof(".XXXXXX") > sizeof(f.temp_path)) {
-    message_system_error(m, path, ENAMETOOLONG);
-    return false;
-  }
-  std::memcpy(f.temp_path, path, n);
-  std::memcpy(f.temp_path + n, ".XXXXXX", sizeof(".XXXXXX"));
-  const int fd = mkstemp(f.temp_path);
+  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     message_system_error(m, path, errno);
     return false;
   }
   out_init(f.buffer, fd);
-  if (fchmod(fd, creation_mode()) != 0) return fail_and_remove(f, errno, m);
   return true;
 }
 
@@ -67,21 +42,20 @@ void value_file_write(ValueFile& f, const float* values, int count) {
   }
 }
 
-bool value_file_commit(ValueFile& f, Message& m) {
-  if (!out_flush(f.buffer)) return fail_and_remove(f, f.buffer.error, m);
-  if (fsync(f.buffer.fd) != 0) return fail_and_remove(f, errno, m);
-  const int fd = f.buffer.fd;
+bool value_file_close(ValueFile& f, Message& m) {
+  int error = out_flush(f.buffer) ? 0 : f.buffer.error;
+  if (close(f.buffer.fd) != 0 && error == 0) error = errno;
   f.buffer.fd = -1;
-  if (close(fd) != 0) return fail_and_remove(f, errno, m);
-  if (rename(f.temp_path, f.path) != 0) return fail_and_remove(f, errno, m);
-  return true;
+  if (error == 0) return true;
+  message_printf(m, "%s: %s; the file is incomplete", f.path, std::strerror(error));
+  return false;
 }
 
 bool write_entry_files(const DetectionEntry& e, ValueFile& f, OutBuffer& console,
                        Message& m) {
-  if (!value_file_create(f, "interferogram.dat", m)) return false;
+  if (!value_file_open(f, "interferogram.dat", m)) return false;
   write_written(console, e.header[2]);
   value_file_write(f, e.samples, e.samples_line.count);
-  if (!value_file_commit(f, m)) return false;
+  if (!value_file_close(f, m)) return false;
   return write_value_file(f, "spectrum.dat", e.spectrum, e.spectrum_line.count, m);
 }

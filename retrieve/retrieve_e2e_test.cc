@@ -98,8 +98,10 @@ TEST_F(RetrieveTest, WritesTheEntryThatCarriesTheNumber) {
 TEST_F(RetrieveTest, OnlyTheFirstMatchIsWrittenAndNothingAfterItIsRead) {
   Entry second = make_entry(7);
   second.samples = "8 9\n";
+  Entry third = make_entry(7);  // a fault that goes unnoticed
+  third.spectrum = "10 1.5x 30\n";
   const ProgramResult r =
-      run(text_of(make_entry(5)) + text_of(second) + text_of(make_entry(7)) + "junk that is no entry\n",
+      run(text_of(make_entry(5)) + text_of(second) + text_of(third) + "junk that is no entry\n",
           "7\n");
   EXPECT_EQ(r.out, kOpening + kProcessing + progress("  5") + progress("  7") +
                        written("   7") + kFinished);
@@ -178,18 +180,30 @@ TEST_F(RetrieveTest, TheScanStopsAtTheThousandthEntry) {
 }
 
 TEST_F(RetrieveTest, CountsOfZeroOrLessTakeOneLineAndEmptyTheFile) {
-  write_file(path("interferogram.dat"), "old\n");
-  write_file(path("spectrum.dat"), "older\n");
-  Entry e = make_entry(4);
-  e.sample_count = "0";
-  e.samples = "whatever this line holds 1.5x\n";
-  e.spectrum_count = "-3";
-  e.spectrum = "\n";
-  const ProgramResult r = run(text_of(e), "4\n");
-  EXPECT_EQ(r.out, kOpening + kProcessing + progress("  4") + written("   4") + kFinished);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(file("interferogram.dat"), "");
-  EXPECT_EQ(file("spectrum.dat"), "");
+  const struct {
+    const char* sample_count;
+    const char* samples;
+    const char* spectrum_count;
+    const char* spectrum;
+  } cases[] = {
+      {"0", "whatever this line holds 1.5x\n", "-3", "\n"},
+      {"-1", "\n", "0", "text in place of the spectrum 1.5x\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sample_count);
+    write_file(path("interferogram.dat"), "old\n");
+    write_file(path("spectrum.dat"), "older\n");
+    Entry e = make_entry(4);
+    e.sample_count = c.sample_count;
+    e.samples = c.samples;
+    e.spectrum_count = c.spectrum_count;
+    e.spectrum = c.spectrum;
+    const ProgramResult r = run(text_of(e), "4\n");
+    EXPECT_EQ(r.out, kOpening + kProcessing + progress("  4") + written("   4") + kFinished);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(file("interferogram.dat"), "");
+    EXPECT_EQ(file("spectrum.dat"), "");
+  }
 }
 
 TEST_F(RetrieveTest, ValuesMaySpreadOverLinesWithAnySeparator) {
@@ -351,28 +365,6 @@ TEST_F(RetrieveTest, ACountBeyondItsStoreStopsBeforeItsValues) {
   EXPECT_EQ(file("interferogram.dat").size(), 500u * 5);
 }
 
-TEST_F(RetrieveTest, AnOutputFileThatCannotBeWrittenIsAFault) {
-  write_file(path("spectrum.dat.keep"), "");
-  mkdir(path("spectrum.dat").c_str(), 0755);
-  ProgramResult r = run(entries({6}), "6\n");
-  EXPECT_EQ(r.out, kOpening + kProcessing + progress("  6") + written("   6"));
-  EXPECT_EQ(r.err, "retrieve: spectrum.dat: Is a directory\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(file("interferogram.dat"), "1.5\n2.5\n");  // complete before the spectrum began
-  std::filesystem::remove(path("spectrum.dat.keep"));
-  EXPECT_EQ(stray_files(), 0);
-
-  std::filesystem::remove_all(path("spectrum.dat"));
-  std::filesystem::remove_all(path("interferogram.dat"));
-  mkdir(path("interferogram.dat").c_str(), 0755);
-  write_file(path("spectrum.dat"), "older\n");
-  r = run(entries({6}), "6\n");
-  EXPECT_EQ(r.err, "retrieve: interferogram.dat: Is a directory\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(file("spectrum.dat"), "older\n");
-  EXPECT_EQ(stray_files(), 0);
-}
-
 size_t count_lines(const std::string& text) {
   size_t n = 0;
   for (char c : text) n += c == '\n';
@@ -424,49 +416,155 @@ TEST_F(RetrieveTest, TheSampleDetectionFile) {
   EXPECT_EQ(count_lines(file("spectrum.dat")), 2048u);
 }
 
-// Runs the program with its files limited to limit bytes and its standard
-// output sent to out_path, where a full file system is easy to stage.
-int run_limited(const std::string& dir, const std::string& out_path, rlim_t limit,
-                std::string& err) {
-  const std::string io = make_temp_dir();
-  write_file(io + "/stdin", "1\n");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int in = open((io + "/stdin").c_str(), O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY);
-    const int e = open((io + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || e < 0 || chdir(dir.c_str()) != 0) _exit(126);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(e, 2);
-    const rlimit r{limit, limit};
-    setrlimit(RLIMIT_FSIZE, &r);
-    signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-    execl(RETRIEVE_PATH, RETRIEVE_PATH, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  err = read_file(io + "/stderr");
-  remove_tree(io);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+std::string repeated(const std::string& line, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += line;
+  return text;
 }
 
-TEST_F(RetrieveTest, AFailedWriteIsAFault) {
-  Entry e = make_entry(1);
+// What stands at a name: the text of a file, "<folder>", "<missing>", or
+// for a symbolic link "-> target" on a line and what stands at the target.
+std::string describe(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return "<missing>";
+  if (S_ISDIR(st.st_mode)) return "<folder>";
+  if (!S_ISLNK(st.st_mode)) return read_file(path);
+  const std::filesystem::path target = std::filesystem::read_symlink(path);
+  return "-> " + target.string() + "\n" +
+         describe(std::filesystem::path(path).parent_path() / target);
+}
+
+void folder_at(const std::string& path) {
+  unlink(path.c_str());
+  mkdir(path.c_str(), 0755);
+}
+void give_to_nobody(const std::string& path) { (void)!chown(path.c_str(), 65534, 65534); }
+
+// The output files are opened by their names and written in place, the
+// interferogram file in full before the spectrum file is opened.  Every
+// case starts from a folder with all.det and the files of an earlier run,
+// changed by its stage; the unprivileged cases run the program as nobody
+// in a folder of root's.
+TEST_F(RetrieveTest, OutputFilesAreOpenedByTheirNamesAndWrittenInPlace) {
+  // Under a file size limit of 1024 bytes the samples fit and the spectrum
+  // does not; under 512 bytes the samples do not either.
+  Entry e = make_entry(6);
+  e.sample_count = "150";
+  e.samples = "150*0.25\n";
   e.spectrum_count = "1000";
   e.spectrum = "1000*0.125\n";
-  write_file(path("all.det"), text_of(e));
-  write_file(path("spectrum.dat"), "older\n");
-  std::string err;
-  EXPECT_EQ(run_limited(dir_, "/dev/null", 4000, err), 2);
-  EXPECT_EQ(err, "retrieve: spectrum.dat: File too large\n");
-  EXPECT_EQ(file("interferogram.dat"), "1.5\n2.5\n");
-  EXPECT_EQ(file("spectrum.dat"), "older\n");
-  EXPECT_EQ(stray_files(), 0);
+  const std::string samples = repeated("0.25\n", 150);
+  const std::string spectrum = repeated("0.125\n", 1000);
+  const std::string read = kOpening + kProcessing + progress("  6");
+  const std::string opened = read + written("   6");
+  const std::string whole = opened + kFinished;
+  const struct {
+    const char* name;
+    void (*stage)(const std::string& dir);
+    bool unprivileged;
+    const char* shell;  // run before the program
+    std::string out;
+    std::string err;
+    int status;
+    std::string interferogram;
+    std::string spectrum;
+  } cases[] = {
+      {"interferogram.dat is a folder", [](const std::string& d) { folder_at(d + "/interferogram.dat"); },
+       false, "", read, "retrieve: interferogram.dat: Is a directory\n", 2, "<folder>", "older\n"},
+      {"spectrum.dat is a folder", [](const std::string& d) { folder_at(d + "/spectrum.dat"); },
+       false, "", opened, "retrieve: spectrum.dat: Is a directory\n", 2, samples, "<folder>"},
+      {"interferogram.dat may not be written", [](const std::string& d) { chmod(d.c_str(), 0777); },
+       true, "", read, "retrieve: interferogram.dat: Permission denied\n", 2, "old\n", "older\n"},
+      {"spectrum.dat may not be written",
+       [](const std::string& d) {
+         chmod(d.c_str(), 0777);
+         give_to_nobody(d + "/interferogram.dat");
+       },
+       true, "", opened, "retrieve: spectrum.dat: Permission denied\n", 2, samples, "older\n"},
+      {"interferogram.dat cannot be created",
+       [](const std::string& d) {
+         chmod(d.c_str(), 0755);
+         unlink((d + "/interferogram.dat").c_str());
+       },
+       true, "", read, "retrieve: interferogram.dat: Permission denied\n", 2, "<missing>", "older\n"},
+      {"spectrum.dat cannot be created",
+       [](const std::string& d) {
+         chmod(d.c_str(), 0755);
+         give_to_nobody(d + "/interferogram.dat");
+         unlink((d + "/spectrum.dat").c_str());
+       },
+       true, "", opened, "retrieve: spectrum.dat: Permission denied\n", 2, samples, "<missing>"},
+      {"files of nobody's in a folder closed to nobody",
+       [](const std::string& d) {
+         chmod(d.c_str(), 0755);
+         give_to_nobody(d + "/interferogram.dat");
+         give_to_nobody(d + "/spectrum.dat");
+       },
+       true, "", whole, "", 0, samples, spectrum},
+      {"symbolic links, to a file and to none yet",
+       [](const std::string& d) {
+         std::filesystem::rename(d + "/interferogram.dat", d + "/kept-samples");
+         (void)!symlink("kept-samples", (d + "/interferogram.dat").c_str());
+         unlink((d + "/spectrum.dat").c_str());
+         (void)!symlink("kept-spectrum", (d + "/spectrum.dat").c_str());
+       },
+       false, "", whole, "", 0, "-> kept-samples\n" + samples, "-> kept-spectrum\n" + spectrum},
+      {"writing interferogram.dat fails", [](const std::string&) {}, false,
+       "trap '' XFSZ; ulimit -f 1;", opened,
+       "retrieve: interferogram.dat: File too large; the file is incomplete\n", 2,
+       samples.substr(0, 512), "older\n"},
+      {"writing spectrum.dat fails", [](const std::string&) {}, false,
+       "trap '' XFSZ; ulimit -f 2;", opened,
+       "retrieve: spectrum.dat: File too large; the file is incomplete\n", 2, samples,
+       spectrum.substr(0, 1024)},
+      {"writing standard output fails", [](const std::string&) {}, false, "exec > /dev/full;", "",
+       "retrieve: standard output: No space left on device\n", 2, samples, spectrum},
+  };
+  int cases_without_nobody = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    remove_tree(dir_);
+    mkdir(dir_.c_str(), 0700);
+    write_file(path("all.det"), text_of(e));
+    write_file(path("interferogram.dat"), "old\n");
+    write_file(path("spectrum.dat"), "older\n");
+    c.stage(dir_);
+    const std::string program = c.unprivileged ? as_unprivileged(RETRIEVE_PATH) : RETRIEVE_PATH;
+    const ProgramResult r =  // an empty program (no setpriv) runs nothing
+        run_program({"/bin/sh", "-c", std::string(c.shell) + " exec " + program}, "6\n", dir_);
+    if (c.unprivileged && (program.empty() || unprivileged_run_impossible(r))) {
+      ++cases_without_nobody;
+      continue;
+    }
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(describe(path("interferogram.dat")), c.interferogram);
+    EXPECT_EQ(describe(path("spectrum.dat")), c.spectrum);
+  }
+  if (cases_without_nobody > 0) {
+    GTEST_SKIP() << cases_without_nobody << " cases could not run as nobody (no setpriv, or the "
+                 << "build is closed to nobody)";
+  }
+}
 
-  EXPECT_EQ(run_limited(dir_, "/dev/full", 1 << 20, err), 2);
-  EXPECT_EQ(err, "retrieve: standard output: No space left on device\n");
+TEST_F(RetrieveTest, AnExistingFileKeepsItsModeOwnerAndLinks) {
+  write_file(path("interferogram.dat"), "old\n");
+  write_file(path("spectrum.dat"), "older\n");
+  chmod(path("interferogram.dat").c_str(), 0640);
+  ASSERT_EQ(link(path("interferogram.dat").c_str(), path("samples").c_str()), 0);
+  give_to_nobody(path("spectrum.dat"));
+  const ProgramResult r = run(entries({6}), "6\n");
+  EXPECT_EQ(r.out, kOpening + kProcessing + progress("  6") + written("   6") + kFinished);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(file("samples"), "1.5\n2.5\n");
+  EXPECT_EQ(file("spectrum.dat"), "10\n20\n30\n");
+  struct stat samples, spectrum;
+  ASSERT_EQ(stat(path("interferogram.dat").c_str(), &samples), 0);
+  ASSERT_EQ(stat(path("spectrum.dat").c_str(), &spectrum), 0);
+  EXPECT_EQ(samples.st_mode & 07777, 0640u);
+  EXPECT_EQ(samples.st_nlink, 2u);
+  EXPECT_EQ(spectrum.st_uid, 65534u);
 }
 
 }  // namespace

@@ -28,22 +28,16 @@ int stop(const Message& m) {
 }
 
 void report_no_match(int32_t request, const ScanSummary& summary) {
-  Message m;
-  message_clear(m);
-  message_add(m, "no entry of ");
-  message_add(m, kDetectionFile);
-  message_add(m, " carries interferogram number ");
-  message_add_int(m, request);
-  message_add(m, " (");
-  message_add_int(m, summary.entries_read);
-  message_add(m, summary.entries_read == 1 ? " entry read" : " entries read");
   if (summary.stopped_at_limit && summary.text_left) {
-    message_add(m, "; the scan stops at the limit of ");
-    message_add_int(m, kMaxEntries);
-    message_add(m, " entries and the file holds more");
+    diag_printf(console,
+                "retrieve: no entry of %s carries interferogram number %d (%d entries read; "
+                "the scan stops at the limit of %d entries and the file holds more)\n",
+                kDetectionFile, request, summary.entries_read, kMaxEntries);
+  } else {
+    diag_printf(console, "retrieve: no entry of %s carries interferogram number %d (%d %s read)\n",
+                kDetectionFile, request, summary.entries_read,
+                summary.entries_read == 1 ? "entry" : "entries");
   }
-  message_add(m, ")");
-  diag_printf(console, "retrieve: %s\n", m.text);
 }
 
 // From the open detection file to the end of the run.

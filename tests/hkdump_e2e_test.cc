@@ -103,9 +103,11 @@ TEST_F(HkdumpTest, GroupOptionCountOtherThanOneIsAUsageError) {
 TEST_F(HkdumpTest, EveryGenericOptionIsEchoedWhenMet) {
   expect_result(run(kHkdump, {"-g", "7", "-g", "9"}), 2, "", "7\n9\n" + kWarning + kHelp);
   expect_result(run(kHkdump, {"-g", "3", "-x"}), 2, "", "3\n" + kWarning + kHelp);
+  expect_result(run(kHkdump, {"-g", "18446744073709551616", "-g", "-18446744073709551621"}), 2,
+                "", "2147483647\n-2147483648\n" + kWarning + kHelp);
   expect_result(run(kHkrawdump, {"-g", "  -12x", "-g", "+5", "-g", "99999999999", "-g",
-                                 "-99999999999", "-g", ""}),
-                2, "", "-12\n5\n2147483647\n-2147483648\n0\n" + kWarning + kHelp);
+                                 "-99999999999", "-g", "", "-g", "18446744073709551621"}),
+                2, "", "-12\n5\n2147483647\n-2147483648\n0\n2147483647\n" + kWarning + kHelp);
 }
 
 TEST_F(HkdumpTest, HelpEndsTheRunWhereverItStands) {

@@ -77,22 +77,28 @@ TEST_F(IfgextractTest, ReadEndsAndTheirStatuses) {
 
 TEST_F(IfgextractTest, CommandLine) {
   const std::string good = file("good", telemetry_bytes({quiet_record(5)}));
-  ProgramResult r = run({"-h", "-F", good});
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, kHelp);
-  EXPECT_EQ(r.status, 0);
-
-  r = run({"-F", dir_ + "/missing", "-h"});
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, dir_ + "/missing: No such file or directory\n");
-  EXPECT_EQ(r.status, 1);
-
-  r = run({});
-  EXPECT_EQ(r.err, "Error opening file\n");
-  EXPECT_EQ(r.status, 255);
+  const std::string missing = dir_ + "/missing";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+    int status;
+  } cases[] = {
+      {{"-h"}, kHelp, 0},
+      {{"-h", "-F", good}, kHelp, 0},
+      {{"-h", "-F", missing}, kHelp, 0},
+      {{"-F", missing, "-h"}, missing + ": No such file or directory\n", 1},
+      {{}, "Error opening file\n", 255},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const ProgramResult r = run(c.args);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
+  }
 
   // Unknown options are reported and ignored; operands are ignored; the last -F wins.
-  r = run({"-q", "operand", "-F", dir_ + "/missing-not", "-F", good});
+  ProgramResult r = run({"-q", "operand", "-F", dir_ + "/missing-not", "-F", good});
   EXPECT_EQ(r.status, 1);  // the first -F is tested as it comes
   r = run({"-q", "operand", "-F", good});
   EXPECT_NE(r.err.find("invalid option"), std::string::npos);
@@ -178,6 +184,29 @@ TEST_F(IfgextractTest, LostLockComesOnceAtTheStartOfPassZero) {
   EXPECT_EQ(lines[notices[0] + 1].substr(0, 7), "    3 0");
   EXPECT_EQ(lines[notices[1] - 1], "4");
   EXPECT_EQ(r.status, 0);
+}
+
+// The first record gives the references from subframe 2 alone: its other
+// subframes may disagree without a notice in the next record.
+TEST_F(IfgextractTest, TheFirstRecordsReferencesComeFromSubframeTwo) {
+  TelemetryRecord other_sync_rows = blank_record(5, 5, 7);
+  TelemetryRecord status_in_two = quiet_record(5);
+  set_channel(status_in_two, 2, 5, kDcFlagsChannel, kHousekeepingColumn, 0x0020);
+  TelemetryRecord status_in_all = status_in_two;
+  for (int sub : {0, 1}) {
+    set_channel(status_in_all, sub, 5, kDcFlagsChannel, kHousekeepingColumn, 0x0020);
+  }
+  const struct {
+    const char* name;
+    TelemetryRecord first, second;
+  } cases[] = {{"sync rows", other_sync_rows, quiet_record(7)},
+               {"status bits", status_in_two, status_in_all}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProgramResult r = run({"-F", file("r", telemetry_bytes({c.first, c.second}))});
+    EXPECT_EQ(r.out, "1\n2\n");
+    EXPECT_EQ(r.status, 0);
+  }
 }
 
 TEST_F(IfgextractTest, StatusChangeInOneSubframeGivesTwoNotices) {

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "bytes_view.h"
+#include "detection_reader.h"
 #include "group_table.h"
 #include "housekeeping_collector.h"
 #include "record_collector.h"
@@ -103,19 +105,6 @@ py::array take_rows(GrowingArray& a, const py::dtype& dtype, std::vector<py::ssi
   PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
   throw py::error_already_set();
 }
-
-// A contiguous bytes-like object, held for the length of a call.
-struct BytesView {
-  Py_buffer view;
-  explicit BytesView(py::handle object) {
-    if (PyObject_GetBuffer(object.ptr(), &view, PyBUF_C_CONTIGUOUS) != 0) throw py::error_already_set();
-  }
-  ~BytesView() { PyBuffer_Release(&view); }
-  BytesView(const BytesView&) = delete;
-  BytesView& operator=(const BytesView&) = delete;
-  const unsigned char* data() const { return static_cast<const unsigned char*>(view.buf); }
-  size_t size() const { return static_cast<size_t>(view.len); }
-};
 
 // What the collectors share: the framer of pushed pieces, the count that
 // ended a descriptor, and a guard against two threads in one collector.
@@ -258,4 +247,5 @@ PYBIND11_MODULE(_ifgtools, m) {
                                    "m"_a = kMaskTemperatureGroup, "v"_a = kVoltageMonitorGroup,
                                    "x"_a = kAuxiliaryDetectorGroup, "g"_a = kGenericGroup);
   m.attr("RECORD_BYTES") = tlmframe::kRecordBytes;
+  bind_detection(m);
 }

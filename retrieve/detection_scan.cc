@@ -6,14 +6,6 @@
 
 namespace {
 
-// What one scan step needs to read and to name its faults.
-struct ScanContext {
-  FreeFormReader& in;
-  const char* file_name;
-  int entry_index;
-  Message& m;
-};
-
 void report_read_fault(ScanContext& c, ReadStatus status, const char* place) {
   char where[96];
   std::snprintf(where, sizeof where, "%s of entry %d", place, c.entry_index);
@@ -78,17 +70,25 @@ bool read_spectrum_block(ScanContext& c, DetectionEntry& e) {
          read_tail(c, e.spectrum_tail, 6, "the spectrum tail");
 }
 
-// Group 1: an end of file here is the normal end of the scan.
-ReadStatus read_entry_start(ScanContext& c, DetectionEntry& e) {
+}  // namespace
+
+EntryPart read_entry_head(ScanContext& c, DetectionEntry& e) {
+  // Group 1: an end of file here is the normal end of the scan.
   const GroupField field{ValueKind::integer, 3, e.header, nullptr};
   const ReadStatus status = read_group(c.in, &field, 1);
-  if (status != ReadStatus::ok && status != ReadStatus::end_of_file) {
+  if (status == ReadStatus::end_of_file) return EntryPart::ended;
+  if (status != ReadStatus::ok) {
     report_read_fault(c, status, "the interferogram header");
+    return EntryPart::fault;
   }
-  return status;
+  for (int i = 0; i < 3; ++i) e.first_header[i] = e.header[i];
+  if (!read_interferogram_block(c, e) || !read_header(c, e.header, "the spectrum header")) {
+    return EntryPart::fault;
+  }
+  return EntryPart::ok;
 }
 
-}  // namespace
+bool read_entry_spectrum(ScanContext& c, DetectionEntry& e) { return read_spectrum_block(c, e); }
 
 ScanOutcome scan_detection_file(FreeFormReader& in, const char* file_name, int32_t request,
                                 DetectionEntry& e, OutBuffer& out, ScanSummary& summary,
@@ -96,13 +96,11 @@ ScanOutcome scan_detection_file(FreeFormReader& in, const char* file_name, int32
   summary = ScanSummary{0, false, false};
   ScanContext c{in, file_name, 0, m};
   for (c.entry_index = 1; c.entry_index <= kMaxEntries; ++c.entry_index) {
-    const ReadStatus start = read_entry_start(c, e);
-    if (start == ReadStatus::end_of_file) return ScanOutcome::no_match;
-    if (start != ReadStatus::ok) return ScanOutcome::fault;
-    if (!read_interferogram_block(c, e)) return ScanOutcome::fault;
-    if (!read_header(c, e.header, "the spectrum header")) return ScanOutcome::fault;
+    const EntryPart head = read_entry_head(c, e);
+    if (head == EntryPart::ended) return ScanOutcome::no_match;
+    if (head == EntryPart::fault) return ScanOutcome::fault;
     write_progress(out, e.header[2]);
-    if (!read_spectrum_block(c, e)) return ScanOutcome::fault;
+    if (!read_entry_spectrum(c, e)) return ScanOutcome::fault;
     summary.entries_read = c.entry_index;
     if (e.header[2] == request) return ScanOutcome::matched;
   }

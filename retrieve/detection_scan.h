@@ -32,6 +32,7 @@ struct CountLine {
 // value keeps what the previous entry put there.
 struct DetectionEntry {
   int32_t header[3];  // [2] is the interferogram number
+  int32_t first_header[3];  // the interferogram header as read, before the spectrum header
   CountLine samples_line;
   float interferogram_tail[4];  // not used
   CountLine spectrum_line;
@@ -39,6 +40,24 @@ struct DetectionEntry {
   float samples[kSampleStoreSize];
   float spectrum[kSpectrumStoreSize];
 };
+
+// What reading an entry needs: the input, its name in messages, the
+// entry's index (from 1) and where a fault is reported.
+struct ScanContext {
+  FreeFormReader& in;
+  const char* file_name;
+  int entry_index;
+  Message& m;
+};
+
+enum class EntryPart { ok, ended, fault };
+
+// Groups 1 to 8 of the next entry: its interferogram header and block and
+// its spectrum header.  ended when the input ends inside group 1.
+EntryPart read_entry_head(ScanContext& c, DetectionEntry& e);
+
+// Groups 9 to 16: the spectrum block.
+bool read_entry_spectrum(ScanContext& c, DetectionEntry& e);
 
 enum class ScanOutcome { matched, no_match, fault };
 

@@ -384,3 +384,60 @@ class HousekeepingStream(_Stream):
         """Takes the next piece; returns the HousekeepingChunk it completes."""
         self._push(chunk)
         return HousekeepingChunk(*self._collector.take())
+
+
+# ---- Detection files -----------------------------------------------------------
+
+
+class DetectionEntry(_Result):
+    """One entry of a detection file.
+
+    number    the entry's interferogram number: the third integer of its
+              spectrum header (group 8), the number retrieve matches.
+    first     the three integers of its interferogram header (group 1), as
+              read (a null value keeps the previous entry's value).
+    samples   float32 array: the interferogram samples (group 3).
+    spectrum  float32 array: the spectrum values (group 10).
+    """
+
+    __slots__ = ("number", "first", "samples", "spectrum")
+
+    def __init__(self, number, first, samples, spectrum):
+        self.number = number
+        self.first = first
+        self.samples = samples
+        self.spectrum = spectrum
+
+
+def read_detection(source, max_entries=None):
+    """The entries of a detection file, as retrieve reads them.
+
+    Each entry is 16 read groups of free-form numbers, read by retrieve's
+    own reader with its rules (blanks, tabs, one comma or line ends between
+    values; r*v repeats; a lone comma or a slash keeps a value as it was)
+    and its limits of 500 samples and 25000 spectrum values.  Reading stops
+    at the end of the file (inside an entry's first group) or after
+    max_entries entries (all when None).
+
+    Returns a list of DetectionEntry objects:
+
+    number    the third integer of the spectrum header (group 8).
+    first     the three integers of the interferogram header (group 1).
+    samples   float32 array of the interferogram samples.
+    spectrum  float32 array of the spectrum values.
+
+    A fault in the file raises ValueError with the line retrieve would
+    write (file, line, what was expected there); a file that cannot be
+    opened or read raises OSError.
+    """
+    if max_entries is not None and max_entries < 0:
+        raise ValueError("ifgtools: max_entries must not be negative")
+    limit = -1 if max_entries is None else max_entries
+    if isinstance(source, (str, os.PathLike)):
+        rows = _ifgtools.read_detection_path(os.fsdecode(source), limit)
+    elif hasattr(source, "readinto"):
+        name = getattr(source, "name", None)
+        rows = _ifgtools.read_detection_file(source, name if isinstance(name, str) else "<file>", limit)
+    else:
+        rows = _ifgtools.read_detection_bytes(source, "<bytes>", limit)
+    return [DetectionEntry(*row) for row in rows]

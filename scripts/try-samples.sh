@@ -27,3 +27,14 @@ head -3 $s/interferogram.dat
 show "build/ifgextract/ifgextract -F $s/sample.tlm | scripts/quicklook.sh ifg -n 3 -o $s/ifg3.png"
 build/ifgextract/ifgextract -F $s/sample.tlm 2>/dev/null | scripts/quicklook.sh ifg -n 3 -o $s/ifg3.png
 echo "picture of interferogram 3: $s/ifg3.png"
+
+show "PYTHONPATH=build/python /usr/bin/python3 -c 'import ifgtools; ...'"
+PYTHONPATH=build/python /usr/bin/python3 - "$s/sample.tlm" <<'PY'
+import sys
+import ifgtools
+run = ifgtools.interferogram_samples(sys.argv[1])
+print(run)
+print("first sample:", run.samples[0], "fields:", run.samples.dtype.names)
+hk = ifgtools.housekeeping(sys.argv[1], "p")
+print("pressure, first line:", hk["values"][0])
+PY

@@ -26,15 +26,13 @@ option_string() {
   sed -E 's/^[^"]*"([^"]*)".*$/\1/' <<<"$line"
 }
 
-# The option letters documented as items of a page's Options subsection:
-# the tag line after .TP that starts with .B, .BI or .BR and \-letter.
-documented_options() {
-  awk '/^\.SS Options/ { inside = 1; next }
-       /^\.S[HS] / { inside = 0 }
-       inside && previous == ".TP" { print }
-       { previous = $0 }' "$1" |
-    sed -nE 's/^\.B[IR]? \\-([A-Za-z])( .*)?$/\1/p' | sort -u
+# The option letters of a shell script: those of every getopts string in it.
+getopts_letters() {
+  grep -oE "getopts '[^']*'" "$1" | sed -E "s/^getopts '(.*)'$/\1/" | tr -d ':\n'
 }
+
+# shellcheck source=page_options.sh
+. "$(dirname "$0")/page_options.sh"
 
 letters_of() { tr -d ':' <<<"$1" | fold -w1 | sort -u; }
 
@@ -86,11 +84,13 @@ check_page tlmsynth "$tlmsynth_options"
 check_page hkdump "$hkdump_options"
 check_page hkrawdump "$hkdump_options"
 check_page retrieve ""
+check_page quicklook "$(getopts_letters "$src/quicklook/quicklook.sh")"
+check_page tlmbatch "$(getopts_letters "$src/batch/tlmbatch.sh")"
 
 # Every page in the folder is one of the above.
 for page in "$pages"/*.1; do
   case $(basename "$page" .1) in
-    ifgextract | tlmsynth | hkdump | hkrawdump | retrieve) ;;
+    ifgextract | tlmsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch) ;;
     *) fail "$(basename "$page"): a page that no check covers" ;;
   esac
 done

@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# End-to-end tests of tlmbatch over a folder of generated telemetry: two
+# whole files (one with a blank in its name), a truncated one and one that
+# may not be read.  Each output is compared with the tool run directly on
+# the same file, and the summary, the job log and the exit status with what
+# the direct runs said.  Run as nobody when started by root, since root
+# reads any file.
+#
+#   tlmbatch_test.sh TLMBATCH TLMSYNTH IFGEXTRACT HKDUMP HKRAWDUMP
+set -uo pipefail
+
+tlmbatch=${1:?} tlmsynth=${2:?} ifgextract=${3:?} hkdump=${4:?} hkrawdump=${5:?}
+command -v parallel >/dev/null || { echo "GNU parallel is not installed: skipped"; exit 77; }
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tlmbatch_test.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 1
+
+failures=0 cases=0
+fail() {
+  echo "FAIL [$current]: $*" >&2
+  failures=$((failures + 1))
+}
+start() {
+  current=$1
+  cases=$((cases + 1))
+}
+
+# The start of a command run as the tester: nobody when this is root, with
+# a home of its own for GNU parallel.
+as_tester=(env HOME="$tmp")
+[ "$(id -u)" -ne 0 ] || as_tester=(setpriv --reuid=65534 --regid=65534 --clear-groups "${as_tester[@]}")
+
+mkdir campaign
+"$tlmsynth" -n 5 -r 1 -o "campaign/run 1.tlm"
+"$tlmsynth" -n 7 -k 3 -s 5x8,7x4 -r 2 -o campaign/run2.tlm
+"$tlmsynth" -n 4 -t 6000 -o campaign/tail.tlm
+"$tlmsynth" -n 3 -o campaign/locked.tlm
+[ "$(id -u)" -ne 0 ] || chown -R 65534:65534 "$tmp"
+chmod 000 campaign/locked.tlm
+if ! "${as_tester[@]}" "$ifgextract" -h 2>/dev/null; then
+  echo "nobody may not run the programs of this build: skipped"
+  exit 77
+fi
+files=("campaign/run 1.tlm" campaign/run2.tlm campaign/tail.tlm campaign/locked.tlm)
+
+# Checks a finished run of TOOL [OPTION...] over the four files against the
+# tool run directly: each output (NAME, or NAME.failed when the tool ended
+# badly, nothing left as NAME.partial), one summary line per bad file, and
+# the exit status of each file in the job log.
+#   check_run OUTPUT-FOLDER|"" SUFFIX JOBLOG STATUS SUMMARY-FILE TOOL [OPTION...]
+check_run() {
+  local folder=$1 suffix=$2 joblog=$3 status=$4 summary=$5
+  shift 5
+  [ "$status" -eq 1 ] || fail "exit status $status, not 1"
+  local file output want_status want_message line bad=0
+  for file in "${files[@]}"; do
+    output=${folder:-campaign}/$(basename "$file")$suffix
+    "${as_tester[@]}" "$@" -F "$file" >expected 2>messages
+    want_status=$?
+    want_message=$(tail -n 1 messages)
+    [ ! -e "$output.partial" ] || fail "$output.partial left behind"
+    if [ "$want_status" -eq 0 ]; then
+      cmp -s expected "$output" || fail "$output is not what $* writes for $file"
+      [ ! -e "$output.failed" ] || fail "$output.failed beside a complete output"
+    else
+      bad=$((bad + 1))
+      cmp -s expected "$output.failed" || fail "$output.failed is not what $* writes for $file"
+      [ ! -e "$output" ] || fail "$output written for a file that ended badly"
+      line="  $file: status $want_status: $want_message (output kept as $output.failed)"
+      grep -qxF -- "$line" "$summary" || fail "summary lacks '$line':"$'\n'"$(cat "$summary")"
+    fi
+    # The job log: tab-separated, exit status in column 7, command last.
+    awk -F '\t' -v file="$file" -v want="$want_status" '
+      NR > 1 && index($9, file) { found = 1; if ($7 != want) exit 1 }
+      END { exit !found }' "$joblog" || fail "job log has no line with status $want_status for $file"
+  done
+  [ "$bad" -eq 2 ] || fail "$bad files ended badly when run directly, not 2"
+  grep -q "^tlmbatch: 4 files, 2 ended well, 2 ended badly; job log $joblog\$" "$summary" ||
+    fail "summary head: $(head -1 "$summary")"
+  [ "$(wc -l <"$joblog")" -eq 5 ] || fail "job log has not 4 jobs"
+}
+
+start "one machine, outputs beside the inputs, nothing on standard error"
+"${as_tester[@]}" "$tlmbatch" "$ifgextract" -- "${files[@]}" >summary 2>errors
+check_run "" .ifgextract.txt tlmbatch.joblog $? summary "$ifgextract"
+[ ! -s errors ] || fail "standard error not empty: $(cat errors)"
+
+start "a login file naming this machine with two jobs, an output folder, group options"
+printf '2/:\n' >logins
+"${as_tester[@]}" "$tlmbatch" -S logins -o out -l jobs.log "$hkdump" -g 52 -X -- "${files[@]}" >summary 2>errors
+check_run out .hkdump-g52-X.txt jobs.log $? summary "$hkdump" -g 52 -X
+[ "$(cut -f2 jobs.log | sort -u | tr '\n' ' ')" = ": Host " ] || fail "jobs not all run here"
+
+start "machines reached through ssh, with a bare environment there"
+# GNU parallel logs in with $PARALLEL_SSH; this one runs the command here,
+# with nothing of this environment: the job must travel with it.
+cat >fake-ssh <<'EOF'
+#!/bin/sh
+while [ $# -gt 0 ]; do case $1 in -l|-p|-o) shift 2 ;; -*) shift ;; *) break ;; esac; done
+echo "$1" >>"$HOME/ssh-hosts"
+shift
+[ "$1" = -- ] && shift
+exec env -i HOME="$HOME" SHELL=/bin/bash PATH=/usr/bin:/bin sh -c "$*"
+EOF
+chmod 755 fake-ssh
+printf '1/alpha\n1/beta\n' >remote-logins
+"${as_tester[@]}" env PARALLEL_SSH="$tmp/fake-ssh" "$tlmbatch" -S remote-logins -o remote -s .m "$hkrawdump" -m -- \
+  "${files[@]}" >summary 2>errors
+check_run remote .m remote/tlmbatch.joblog $? summary "$hkrawdump" -m
+[ "$(sort -u ssh-hosts 2>/dev/null | tr '\n' ' ')" = "alpha beta " ] || fail "hosts logged in to: $(sort -u ssh-hosts)"
+[ ! -s errors ] || fail "standard error not empty: $(cat errors)"
+
+start "an earlier output is replaced only by a complete one; names from standard input"
+cp campaign/run2.tlm.ifgextract.txt earlier
+head -c 20000 campaign/run2.tlm >cut && "${as_tester[@]}" cp cut campaign/run2.tlm
+"${as_tester[@]}" "$tlmsynth" -n 4 -o campaign/tail.tlm
+"${as_tester[@]}" "$tlmbatch" -a - "$ifgextract" <<<$'campaign/run2.tlm\ncampaign/tail.tlm' >summary 2>&1
+[ $? -eq 1 ] || fail "status not 1"
+cmp -s earlier campaign/run2.tlm.ifgextract.txt || fail "the complete output of the earlier run was touched"
+[ -e campaign/run2.tlm.ifgextract.txt.failed ] || fail "no .failed output for run2.tlm"
+[ -e campaign/tail.tlm.ifgextract.txt ] && [ ! -e campaign/tail.tlm.ifgextract.txt.failed ] ||
+  fail "tail.tlm, whole now: the complete output does not replace the failed one"
+
+start "an output that cannot be written"
+mkdir shut
+cp campaign/run2.tlm shut/
+chmod 555 shut
+"${as_tester[@]}" "$tlmbatch" "$ifgextract" shut/run2.tlm >summary 2>&1
+[ $? -eq 1 ] || fail "status not 1"
+grep -qxF "  shut/run2.tlm: status 1: cannot write shut/run2.tlm.ifgextract.txt.partial: Permission denied (no output)" summary ||
+  fail "summary: $(cat summary)"
+
+start "usage and setup errors: status 2, nothing run"
+while IFS='|' read -r words message; do
+  rm -rf none
+  # shellcheck disable=SC2086
+  "${as_tester[@]}" "$tlmbatch" -o none $words >summary 2>errors
+  status=$?
+  [ "$status" -eq 2 ] || fail "tlmbatch $words: status $status"
+  grep -q -- "$message" errors || fail "tlmbatch $words: message '$(cat errors)' does not say '$message'"
+  [ -z "$(ls none 2>/dev/null)" ] || fail "tlmbatch $words: wrote $(ls none)"
+done <<EOF
+cat -- campaign/run2.tlm|not one of the raw-data tools
+$hkdump -p campaign/run2.tlm|options go before --
+$hkdump -F x -p -- campaign/run2.tlm|gives the tool its -F
+$hkdump -- campaign/run2.tlm|hkdump does not run
+$ifgextract --|no telemetry files given
+-q $ifgextract campaign/run2.tlm|unknown option -q
+-s a/b $ifgextract campaign/run2.tlm|holds no /
+$ifgextract campaign/run2.tlm campaign/../campaign/run2.tlm|would both be written
+EOF
+
+start "a run stopped midway leaves no output that looks complete"
+mkdir -p slow
+cat >slow/ifgextract <<'EOF'
+#!/bin/sh
+# Stands in for a tool that takes long: one line, then a wait.
+[ "$2" = /dev/null ] && exit 0
+echo "    2 0     1 0  2814 -2057"
+exec sleep 20
+EOF
+chmod 755 slow/ifgextract
+"${as_tester[@]}" "$tlmbatch" -j 2 "$tmp/slow/ifgextract" -- "${files[@]}" >summary 2>errors &
+batch=$!
+for _ in $(seq 100); do
+  [ "$(ls campaign/*.partial 2>/dev/null | wc -l)" -eq 2 ] && break
+  sleep 0.1
+done
+[ "$(ls campaign/*.partial 2>/dev/null | wc -l)" -eq 2 ] || fail "two jobs did not start"
+kill -TERM "$batch"
+wait "$batch"
+status=$?
+[ "$status" -eq 143 ] || fail "status $status, not that of TERM"
+leftovers=$(ls campaign | grep -v '\.tlm$\|\.ifgextract\.txt$\|\.ifgextract\.txt\.failed$')
+[ -z "$leftovers" ] || fail "left behind: $leftovers"
+grep -q "^tlmbatch: 4 files, 0 ended well, 0 ended badly, 4 not run" summary || fail "summary: $(cat summary)"
+
+start "a progress bar on a terminal"
+"${as_tester[@]}" script -qec "$(printf '%q ' "$tlmbatch" -o bar "$ifgextract" "${files[@]}")" /dev/null >screen
+grep -q '100%' screen || fail "no progress bar: $(tr '\r' '\n' <screen | head -5)"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failure(s) in $cases case(s)" >&2
+  exit 1
+fi
+echo "tlmbatch: $cases case(s) passed"

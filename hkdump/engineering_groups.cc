@@ -126,12 +126,22 @@ char* put_text(char* p, const char* text) {
   return p;
 }
 
+char* put_field(char* p, const char* before, int value, int width) {
+  return format_int_width(put_text(p, before), value, width);
+}
+
 // "| %4d %4d | %4d | %4d %4d | %4d %4d | %2d |\n": the sensors in their frame.
 char* write_mask_temperature(char* p, const int* values, int, int) {
-  static constexpr const char* kBefore[] = {"| ", " ", " | ", " | ", " ", " | ", " ", " | "};
   p = write_time_prefix(p, values);
   const int* v = values + kTimeValues;
-  for (int i = 0; i < 8; ++i) p = format_int_width(put_text(p, kBefore[i]), v[i], i < 7 ? 4 : 2);
+  p = put_field(p, "| ", v[0], 4);
+  p = put_field(p, " ", v[1], 4);
+  p = put_field(p, " | ", v[2], 4);
+  p = put_field(p, " | ", v[3], 4);
+  p = put_field(p, " ", v[4], 4);
+  p = put_field(p, " | ", v[5], 4);
+  p = put_field(p, " ", v[6], 4);
+  p = put_field(p, " | ", v[7], 2);
   return put_text(p, " |\n");
 }
 

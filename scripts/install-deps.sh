@@ -6,8 +6,9 @@
 #   --fuzz  also what the fuzz harnesses need: clang and its sanitizer and
 #           libFuzzer runtimes (a recommendation of clang, so named here)
 set -euo pipefail
-# groff-base and mandoc check the manual pages; gnuplot-nox draws the quick-look pictures.
-packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox)
+# groff-base and mandoc check the manual pages; gnuplot-nox draws the quick-look pictures;
+# time measures the memory of a run in the benchmarks.
+packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox time)
 case ${1:-} in
   --fuzz) packages+=(clang libclang-rt-dev) ;;
   "") ;;

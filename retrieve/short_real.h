@@ -102,7 +102,7 @@ inline const char* take_digits(const char* p, const char* end, uint64_t& mantiss
 // The digits of a mantissa of at most eight digits with or without a point,
 // from at least 16 characters of text: the whole part and the fraction are
 // joined into one word of eight characters and converted at once.  Returns
-// nullptr when the mantissa is longer.
+// nullptr when the mantissa is longer or has no digit.
 inline const char* take_short_mantissa(const char* p, uint64_t& mantissa, long& digits,
                                        long& power) {
   uint64_t whole;
@@ -122,10 +122,11 @@ inline const char* take_short_mantissa(const char* p, uint64_t& mantissa, long& 
   const uint64_t flags = non_digit_bytes(joined);
   if (flags == 0 && is_digit(p[8 + point])) return nullptr;
   const int n = flags == 0 ? 8 : std::countr_zero(flags) / 8;
+  if (n == 0) return nullptr;  // no digit: not a number, the longer road says why
   // Shifted up behind leading zeros, the digits read as eight.
   const int gap = 8 * (8 - n);
   const uint64_t zeros = 0x3030303030303030ull & ~(~0ull << gap);
-  mantissa = n == 0 ? 0 : eight_digits_value((joined << gap) | zeros);
+  mantissa = eight_digits_value((joined << gap) | zeros);
   digits = n;
   power = point ? whole_digits - n : 0;
   return p + n + point;

@@ -250,15 +250,15 @@ int read_short_reals(FreeFormReader& r, float* dest, int count) {
   bool comma_means_null = r.comma_means_null;
   int n = 0;
   for (; n < count; ++n) {
-    for (;; ++p) {
-      const char c = *p;  // the end mark stops this
-      if (c == ' ' || c == '\t') continue;
-      if (c == '\n') {
+    for (;; ++p) {  // the end mark stops this
+      while (*p == ' ') ++p;
+      if (*p == '\n') {
         ++line;
-        continue;
+      } else if (*p == ',' && !comma_means_null) {
+        comma_means_null = true;
+      } else if (*p != '\t') {
+        break;
       }
-      if (c != ',' || comma_means_null) break;
-      comma_means_null = true;
     }
     float value;
     const char* const stop = convert_short_real(p, data + r.end, value);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Times hkdump and hkrawdump, every channel group, against plain reading of
-# the same file with cat, on a generated telemetry file of about 215 MB
-# that stays in the page cache.  Runs alternate (program, cat, program,
-# cat, ...); for each group the script prints the median time of each and
-# the median of the per-pair ratios program/cat.
+# Times hkdump and hkrawdump, every channel group (7 groups x 2 programs),
+# against plain reading of the same file with `cat FILE > /dev/null`, on a
+# generated telemetry file of about 215 MB that stays in the page cache;
+# output to /dev/null.  Runs alternate (program, cat, program, cat, ...);
+# for each group the script prints the median time of each and the median
+# of the per-pair ratios program/cat.
 #
 # usage: bench/hkdump_bench.sh [BUILD_DIR [PAIRS [RECORDS]]]
 #   BUILD_DIR  build tree holding hkdump/, tlmsynth/ (default: build)
@@ -14,6 +15,9 @@ set -euo pipefail
 build=${1:-build}
 pairs=${2:-9}
 records=${3:-20000}
+for p in "$build/tlmsynth/tlmsynth" "$build/hkdump/hkdump" "$build/hkdump/hkrawdump"; do
+  [ -x "$p" ] || { echo "hkdump_bench: $p not built (cmake --build $build)" >&2; exit 1; }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/hkdump_bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 file=$work/telemetry.dat
@@ -37,7 +41,13 @@ printf '%-10s %-6s %10s %10s %7s\n' program group 'prog ms' 'cat ms' ratio
 for program in hkdump hkrawdump; do
   for group in -f -s -p -m -v -x "-g 52"; do
     prog_times=() cat_times=() ratios=()
-    elapsed_us "$build/hkdump/$program" $group -F "$file" >/dev/null  # warm-up
+    # The warm-up run also shows that the whole file is read: one data line
+    # (prefix "sync record subframe<TAB>") per subframe.
+    lines=$("$build/hkdump/$program" $group -F "$file" 2>/dev/null | grep -cE $'^[0-9a-f]+ +[0-9]+ [012]\t' || true)
+    if [ "$lines" -ne $((3 * records)) ]; then
+      echo "hkdump_bench: $program $group printed $lines data lines, not $((3 * records))" >&2
+      exit 1
+    fi
     for ((i = 0; i < pairs; i++)); do
       p=$(elapsed_us "$build/hkdump/$program" $group -F "$file")
       c=$(elapsed_us cat "$file")

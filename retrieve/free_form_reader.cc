@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "short_real.h"
+
 namespace {
 
 enum CharClass : unsigned char {
@@ -234,6 +236,49 @@ bool convert_real_in_place(FreeFormReader& r, float& dest) {
   return true;
 }
 
+// Reals in the usual form, read where they stand while they come: after
+// blanks, line ends and at most one comma, a short real that ends at a
+// separator inside the buffer.  Returns how many were read into dest.
+// Anything else (null values, slashes, carriage returns, the buffer's end,
+// long or odd numbers) is left to the general path, from where this one
+// stopped; passing over separators here is what the general path does.
+int read_short_reals(FreeFormReader& r, float* dest, int count) {
+  const char* const data = r.data;
+  const char* p = data + r.pos;
+  long line = r.line;
+  long first_line = 0;
+  bool comma_means_null = r.comma_means_null;
+  int n = 0;
+  for (; n < count; ++n) {
+    for (;; ++p) {  // the end mark stops this
+      while (*p == ' ') ++p;
+      if (*p == '\n') {
+        ++line;
+      } else if (*p == ',' && !comma_means_null) {
+        comma_means_null = true;
+      } else if (*p != '\t') {
+        break;
+      }
+    }
+    float value;
+    const char* const stop = convert_short_real(p, data + r.end, value);
+    if (stop == nullptr) break;
+    if (*stop != ' ' && *stop != '\n' && !ends_value(r, static_cast<size_t>(stop - data))) break;
+    if (n == 0) first_line = line;
+    dest[n] = value;
+    p = stop;
+    comma_means_null = false;
+  }
+  r.pos = static_cast<size_t>(p - data);
+  r.line = line;
+  r.comma_means_null = comma_means_null;
+  if (n > 0) {
+    if (r.group_line == 0) r.group_line = first_line;
+    r.values_assigned += n;
+  }
+  return n;
+}
+
 // Past the next line end, or to the end of the input.
 ReadStatus skip_rest_of_line(FreeFormReader& r) {
   for (;;) {
@@ -380,6 +425,10 @@ ReadStatus read_real(FreeFormReader& r, float& dest, bool& slash) {
 
 ReadStatus read_field(FreeFormReader& r, const GroupField& f, bool& slash) {
   for (int i = 0; i < f.count && !slash; ++i) {
+    if (f.kind == ValueKind::real && r.repeat_left == 0) {
+      i += read_short_reals(r, f.reals + i, f.count - i);
+      if (i == f.count) break;
+    }
     const ReadStatus st = f.kind == ValueKind::integer ? read_int(r, f.ints[i], slash)
                                                        : read_real(r, f.reals[i], slash);
     if (st != ReadStatus::ok) return st;

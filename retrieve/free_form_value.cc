@@ -3,6 +3,8 @@
 #include <charconv>
 #include <system_error>
 
+#include "short_real.h"
+
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -81,6 +83,11 @@ ValueStatus parse_integer(const char* begin, const char* end, int32_t& value) {
 }
 
 ValueStatus parse_real(char* begin, char* end, float& value) {
+  float quick = 0;
+  if (convert_short_real(begin, end, quick) == end) {
+    value = quick;
+    return ValueStatus::ok;
+  }
   if (!starts_like_number(begin, end, true)) return ValueStatus::bad_syntax;
   const ValueStatus status = convert_real(begin, end, value);
   if (status != ValueStatus::bad_syntax) return status;

@@ -5,7 +5,8 @@
 // sign, digits with or without a decimal point, and an optional exponent:
 // E, e, D or d, then an integer with an optional sign.  A real is rounded
 // once, straight from its decimal text to the nearest float; going through
-// a double would round twice and miss the nearest float for some inputs.
+// a double would round twice and miss the nearest float for some inputs
+// (short_real.h does so only where it provably cannot).
 #ifndef RETRIEVE_FREE_FORM_VALUE_H_
 #define RETRIEVE_FREE_FORM_VALUE_H_
 

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
+
+#include "short_real.h"
 
 namespace {
 
@@ -103,6 +109,76 @@ TEST(FreeFormValue, RealsBeyondTheLargestFloatAreOutOfRangeTinyOnesAreZero) {
   }
   EXPECT_EQ(real_of("-1e-50", v), ValueStatus::ok);
   EXPECT_TRUE(std::signbit(v));
+}
+
+// A real as the general conversion reads it: from_chars on the text with
+// a D exponent as e and without a plus; false unless that takes it all.
+bool general_real(std::string text, float& v) {
+  for (char& c : text) {
+    if (c == 'D' || c == 'd') c = 'e';
+  }
+  const char* begin = text.c_str() + (text[0] == '+');
+  const auto [ptr, ec] = std::from_chars(begin, text.c_str() + text.size(), v);
+  return ec == std::errc() && ptr == text.c_str() + text.size();
+}
+
+// Checks the quick conversion of text, where it takes the whole text,
+// against the general one, to the bit; counts the takings.  The text is
+// tried bare and followed by blanks, which open the road of eight
+// characters at a time.
+void expect_short_real_exact(const std::string& text, int& taken) {
+  for (const std::string& written : {text, text + std::string(16, ' ')}) {
+    float quick = -7, general = -7;
+    const char* stop = convert_short_real(written.data(), written.data() + written.size(), quick);
+    if (stop != written.data() + text.size()) continue;
+    ++taken;
+    ASSERT_TRUE(general_real(text, general)) << text;
+    ASSERT_EQ(std::bit_cast<uint32_t>(quick), std::bit_cast<uint32_t>(general)) << text;
+  }
+}
+
+TEST(FreeFormValue, ShortRealsAreExactlyThoseOfTheGeneralConversion) {
+  std::mt19937_64 random(7);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint64_t>(n)); };
+  const char* const signs[] = {"", "-", "+"};
+  int taken = 0;
+  // Every width of mantissa up to 20 digits, the point anywhere or nowhere,
+  // exponents of every letter, sign and width.
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = signs[pick(3)];
+    const int digits = 1 + pick(20), point = pick(digits + 2);
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) text += '.';
+      text += static_cast<char>('0' + pick(10));
+    }
+    if (point == digits) text += '.';
+    if (pick(3) > 0) {
+      text += "EeDd"[pick(4)];
+      text += signs[pick(3)];
+      char exponent[8];
+      std::snprintf(exponent, sizeof exponent, "%0*d", 1 + pick(3), pick(40));
+      text += exponent;
+    }
+    ASSERT_NO_FATAL_FAILURE(expect_short_real_exact(text, taken));
+  }
+  // Just below, on and just above the midpoints between neighbouring
+  // floats, in as many digits as a double holds: where a second rounding
+  // would show.
+  for (int i = 0; i < 100000; ++i) {
+    const float f = std::ldexp(static_cast<float>(1 + pick(1 << 23)), pick(60) - 60);
+    const double mid = (static_cast<double>(f) + std::nextafter(f, 2 * f)) / 2;
+    for (double x : {std::nextafter(mid, 0.0), mid, std::nextafter(mid, 2 * mid)}) {
+      char text[40];
+      std::snprintf(text, sizeof text, "%.*e", 6 + pick(11), x);
+      ASSERT_NO_FATAL_FAILURE(expect_short_real_exact(text, taken));
+    }
+  }
+  for (const char* text : {"-0.0000000E+00", "0e99999", "16777217", "8388608.5", "1.6777219e7",
+                           "0.1483091E-04", "-2780.396", "1.4830908e-05", "9007199254740991e-12",
+                           ".", "-.", "+-6", "1e", "e5", ".e5", "-", "1.5e+", "12345678.9e"}) {
+    ASSERT_NO_FATAL_FAILURE(expect_short_real_exact(text, taken));
+  }
+  EXPECT_GT(taken, 300000);
 }
 
 TEST(FreeFormValue, DExponentTextIsLeftAsItWas) {

@@ -7,10 +7,10 @@
 #           libFuzzer runtimes (a recommendation of clang, so named here)
 set -euo pipefail
 # groff-base and mandoc check the manual pages; gnuplot-nox draws the quick-look pictures;
-# parallel runs tlmbatch; Debian's python3 with NumPy, its headers, pybind11 and pytest
-# build and test the Python module; pkg-config builds a program against the installed
-# library in the tests.
-packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox parallel
+# parallel runs tlmbatch; time measures the memory of a run in the benchmarks; Debian's
+# python3 with NumPy, its headers, pybind11 and pytest build and test the Python module;
+# pkg-config builds a program against the installed library in the tests.
+packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox parallel time
   python3 python3-dev python3-numpy python3-pytest pybind11-dev pkg-config)
 case ${1:-} in
   --fuzz) packages+=(clang libclang-rt-dev) ;;

@@ -14,7 +14,7 @@ using namespace tlmframe;
 namespace {
 
 constexpr const char kUsage[] =
-    "usage: tlmsynth [-c] [-n records] [-s rows] [-S period] [-i first] [-k records]\n"
+    "usage: tlmsynth [-cgu] [-n records] [-s rows] [-S period] [-i first] [-k records]\n"
     "                [-d percent] [-t bytes] [-r seed] [-w col:chan=value]...\n"
     "                [-W sub:row:col=value]... [-o file]\n"
     "\t-n records\tnumber of whole records (default 10)\n"
@@ -24,7 +24,11 @@ constexpr const char kUsage[] =
     "\t-i first\tinterferogram number of the first record (default 1)\n"
     "\t-k records\trecords per interferogram (default 4)\n"
     "\t-c\t\tcarriage scan in the control-word places\n"
-    "\t-d percent\tshare of sample groups without sample flag (default 3)\n"
+    "\t-d percent\tshare of sample groups without sample flag, placed at\n"
+    "\t\t\trandom (default 3)\n"
+    "\t-u\t\tuniformly random detector words instead of the signal\n"
+    "\t-g\t\tgain code moving by a random 1 to 3 steps (modulo 4) at\n"
+    "\t\t\tevery sample group instead of following the signal\n"
     "\t-t bytes\tappend a record truncated to this many bytes\n"
     "\t-r seed\t\tseed of the noise (default 1)\n"
     "\t-w col:chan=value  housekeeping word of channel chan in column col\n"
@@ -52,9 +56,11 @@ int main(int argc, char** argv) {
   const char* output = nullptr;
   long v;
   int c;
-  while ((c = getopt(argc, argv, "hcn:s:S:i:k:d:t:r:w:W:o:")) != -1) {
+  while ((c = getopt(argc, argv, "hcgun:s:S:i:k:d:t:r:w:W:o:")) != -1) {
     switch (c) {
       case 'c': o.carriage = true; break;
+      case 'g': o.random_gain_steps = true; break;
+      case 'u': o.random_detector_words = true; break;
       case 'n':
         if (!parse_long(optarg, 0, 1L << 40, v)) return usage_error("record count", optarg);
         o.records = v;

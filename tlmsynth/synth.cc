@@ -112,7 +112,34 @@ uint16_t detector_word(double t, int gain, uint64_t noise) {
   return static_cast<uint16_t>((s << 1) | static_cast<long>(noise & 1));
 }
 
-void fill_samples(const SynthOptions& o, int64_t index, int sub, TelemetryRecord& r) {
+constexpr int kGroupsPerRecord = kSubframeCount * kGroupsPerSubframe;
+
+// The gain code of the first group of a record when the codes jump.
+int first_jumping_gain(const SynthOptions& o, int64_t index) {
+  return static_cast<int>(mix(o.seed ^ 0x5EED6A1Dull ^ (static_cast<uint64_t>(index) << 24)) & 3);
+}
+
+// Gain codes that move by a random step of 1 to 3 (modulo 4) from group to
+// group.  A record's codes start from one drawn for that record alone and
+// its last code also avoids the next record's first, so that every record
+// can be made on its own and the codes still move between records.
+void jumping_gains(const SynthOptions& o, int64_t index, int gains[kGroupsPerRecord]) {
+  int gain = first_jumping_gain(o, index);
+  for (int k = 0; k < kGroupsPerRecord; ++k) {
+    if (k > 0) {
+      const uint64_t draw = mix(o.seed ^ 0x57E95ull ^ static_cast<uint64_t>(index * kGroupsPerRecord + k));
+      gain = (gain + 1 + static_cast<int>(draw % 3)) & 3;
+    }
+    gains[k] = gain;
+  }
+  const int next = first_jumping_gain(o, index + 1);
+  int& last = gains[kGroupsPerRecord - 1];
+  while (last == next || last == gains[kGroupsPerRecord - 2]) last = (last + 1) & 3;
+}
+
+// gains: the record's jumping gain codes, or nullptr for the codes that fit
+// the signal.
+void fill_samples(const SynthOptions& o, int64_t index, int sub, const int* gains, TelemetryRecord& r) {
   uint16_t* w = r.words + sub * kSubframeWords;
   const int64_t length = static_cast<int64_t>(o.records_per_interferogram) * 3 * kGroupsPerSubframe;
   for (int k = 0; k < kGroupsPerSubframe; ++k) {
@@ -121,7 +148,8 @@ void fill_samples(const SynthOptions& o, int64_t index, int sub, TelemetryRecord
     const uint64_t noise = mix(o.seed * 0x100000001ull ^ static_cast<uint64_t>(clock));
     double t1, t2;
     signal_at(o, position, length, noise, t1, t2);
-    const int gain = gain_for(std::fmax(std::fabs(t1), std::fabs(t2)));
+    const int gain = gains != nullptr ? gains[sub * kGroupsPerSubframe + k]
+                                      : gain_for(std::fmax(std::fabs(t1), std::fabs(t2)));
     const bool flagged = static_cast<int>((noise >> 24) % 100) >= o.drop_percent;
     uint16_t control = static_cast<uint16_t>((noise >> 32) & 0xFFF8);
     control = static_cast<uint16_t>(control | (gain << 1) | (flagged ? 1 : 0));
@@ -133,8 +161,14 @@ void fill_samples(const SynthOptions& o, int64_t index, int sub, TelemetryRecord
       control = static_cast<uint16_t>((value << 4) | ((noise >> 40) & 0xF));
     }
     w[4 * k + 1] = control;
-    w[4 * k + 2] = detector_word(t1, gain, noise >> 48);
-    w[4 * k + 3] = detector_word(t2, gain, noise >> 49);
+    if (o.random_detector_words) {
+      const uint64_t words = mix(noise);
+      w[4 * k + 2] = static_cast<uint16_t>(words);
+      w[4 * k + 3] = static_cast<uint16_t>(words >> 16);
+    } else {
+      w[4 * k + 2] = detector_word(t1, gain, noise >> 48);
+      w[4 * k + 3] = detector_word(t2, gain, noise >> 49);
+    }
   }
 }
 
@@ -152,10 +186,12 @@ void synth_defaults(SynthOptions& o) {
 }
 
 void synth_record(const SynthOptions& o, int64_t index, TelemetryRecord& r) {
+  int gains[kGroupsPerRecord];
+  if (o.random_gain_steps) jumping_gains(o, index, gains);
   for (int sub = 0; sub < kSubframeCount; ++sub) {
     const int sync_row = sync_row_of(o, index, sub);
     fill_housekeeping(o, index, sub, sync_row, r);
-    fill_samples(o, index, sub, r);
+    fill_samples(o, index, sub, o.random_gain_steps ? gains : nullptr, r);
   }
   for (int i = 0; i < o.placed_count; ++i) {
     const PlacedWord& p = o.placed[i];

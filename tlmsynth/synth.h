@@ -6,7 +6,8 @@
 // and 4, an interferogram number that counts up, a status bit that can be
 // made to change, and detector samples shaped like an interferogram (a
 // centre burst over noise) encoded with gain codes and sample flags, or
-// carriage words.  Everything follows from the options and a seed, so the
+// carriage words.  For the hardest data the detector words may be uniformly
+// random and the gain code may jump at every group.  Everything follows from the options and a seed, so the
 // same options always give the same bytes.
 #ifndef TLMSYNTH_SYNTH_H_
 #define TLMSYNTH_SYNTH_H_
@@ -49,7 +50,9 @@ struct SynthOptions {
   int first_interferogram;        // interferogram number of the first record
   int records_per_interferogram;  // records that one interferogram spans
   bool carriage;                  // carriage scan in the control-word places
-  int drop_percent;               // share of sample groups without sample flag
+  int drop_percent;               // share of sample groups without sample flag, placed at random
+  bool random_detector_words;     // detector words uniformly random instead of the signal
+  bool random_gain_steps;         // the gain code moves by a random 1 to 3 steps at every group
   int64_t tail_bytes;             // bytes of one more, truncated record at the end
   ChosenWord chosen[kMaxChosenWords];
   int chosen_count;

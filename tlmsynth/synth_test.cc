@@ -83,4 +83,34 @@ TEST(Synth, PlacedWordsGoWhereverAsked) {
   EXPECT_FALSE(parse_placed_word("0:0:0=0x10000", w));
 }
 
+// The hard data of the benchmarks: every gain step 1 to 3, also from one
+// record to the next when each is made on its own; flags dropped at the
+// chosen share; detector words spread over all 16 bits.
+TEST(Synth, NoisySamplesJumpAndScatter) {
+  SynthOptions o;
+  synth_defaults(o);
+  o.random_detector_words = o.random_gain_steps = true;
+  o.drop_percent = 10;
+  int previous_gain = -1, flagged = 0, groups = 0, steps[4] = {}, bits_seen = 0;
+  for (int64_t index : {5, 6, 7, 8}) {
+    synth_record(o, index, g_a);
+    for (int sub = 0; sub < kSubframeCount; ++sub) {
+      const Subframe sf = subframe(g_a, sub);
+      for (int k = 0; k < 432; ++k) {
+        const uint16_t control = subframe_word(sf, 4 * k + 1);
+        const int gain = (control >> 1) & 3;
+        if (previous_gain >= 0) ++steps[(gain - previous_gain) & 3];
+        previous_gain = gain;
+        flagged += control & 1;
+        ++groups;
+        bits_seen |= subframe_word(sf, 4 * k + 2) | subframe_word(sf, 4 * k + 3);
+      }
+    }
+  }
+  EXPECT_EQ(steps[0], 0);
+  for (int step = 1; step <= 3; ++step) EXPECT_GT(steps[step], groups / 4) << step;
+  EXPECT_NEAR(flagged, groups * 0.9, groups * 0.02);
+  EXPECT_EQ(bits_seen, 0xFFFF);
+}
+
 }  // namespace

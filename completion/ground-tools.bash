@@ -14,7 +14,7 @@ _tlm_option_table() {
   case $1 in
     ifgextract) echo "-c -h -F:file" ;;
     hkdump | hkrawdump) echo "-h -X -F:file -f -s -p -m -v -x -g:word" ;;
-    tlmsynth) echo "-h -c -n:word -s:word -S:word -i:word -k:word -d:word -t:word -r:word -w:word -W:word -o:file" ;;
+    tlmsynth) echo "-h -c -u -g -n:word -s:word -S:word -i:word -k:word -d:word -t:word -r:word -w:word -W:word -o:file" ;;
     quicklook-ifg) echo "-n:word -o:file -k:folder" ;;
     quicklook-hk) echo "-c:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;

@@ -27,28 +27,17 @@ const CarriageTable& carriage_table() {
 
 }  // namespace
 
-void make_line_prefix(LinePrefix& prefix, int64_t record, int subframe_index,
-                      unsigned interferogram_number, unsigned status_bit) {
-  std::memset(prefix.text, 0, sizeof prefix.text);
-  char* p = format_int_width(prefix.text, record, 5);
-  *p++ = ' ';
-  p = format_int_width(p, subframe_index, 1);
-  *p++ = ' ';
-  p = format_int_width(p, interferogram_number, 5);
-  *p++ = ' ';
-  p = format_hex(p, status_bit);
-  *p++ = ' ';
-  prefix.length = static_cast<size_t>(p - prefix.text);
-}
-
+// Each line is a few whole-word stores: the prefix as one fixed block, each
+// value as one 8-byte field.  Detector values are at most seven digits
+// (|v| <= 131080 * 8), as the short fields need.
 char* write_detector_lines(char* p, const LinePrefix& prefix, const int32_t* detector1,
                            const int32_t* detector2, int n) {
   for (int l = 0; l < n; ++l) {
     std::memcpy(p, prefix.text, kPrefixBlock);
     p += prefix.length;
-    p = format_int_width(p, detector1[l], 5);
+    p = format_short_width(p, detector1[l], 5);
     *p++ = ' ';
-    p = format_int_width(p, detector2[l], 5);
+    p = format_short_width(p, detector2[l], 5);
     *p++ = '\n';
   }
   return p;
@@ -64,4 +53,18 @@ char* write_carriage_lines(char* p, const LinePrefix& prefix, const int32_t* car
     p += 6;
   }
   return p;
+}
+
+void make_line_prefix(LinePrefix& prefix, int64_t record, int subframe_index,
+                      unsigned interferogram_number, unsigned status_bit) {
+  std::memset(prefix.text, 0, sizeof prefix.text);
+  char* p = format_int_width(prefix.text, record, 5);
+  *p++ = ' ';
+  p = format_int_width(p, subframe_index, 1);
+  *p++ = ' ';
+  p = format_int_width(p, interferogram_number, 5);
+  *p++ = ' ';
+  p = format_hex(p, status_bit);
+  *p++ = ' ';
+  prefix.length = static_cast<size_t>(p - prefix.text);
 }

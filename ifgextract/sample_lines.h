@@ -10,17 +10,20 @@
 #include <cstddef>
 #include <cstdint>
 
-// The prefix is copied in a fixed 64-byte block; its text is at most 33.
-constexpr size_t kPrefixBlock = 64;
+// The prefix is copied in a fixed 32-byte block.  Its text is at most 31
+// bytes: a record number of up to 19 digits, the subframe, an interferogram
+// number of up to 5 digits, a status of up to 2, and four blanks.
+constexpr size_t kPrefixBlock = 32;
 
 struct LinePrefix {
   char text[kPrefixBlock];
   size_t length;
 };
 
-// Room that n lines of either kind may need, copy slack included.
+// Room that n lines of either kind may need, copy slack included: the
+// prefix, two fields of up to 8 bytes, a blank and a newline.
 constexpr size_t max_sample_lines_bytes(int n) {
-  return static_cast<size_t>(n) * (34 + 2 * 12 + 1) + kPrefixBlock;
+  return static_cast<size_t>(n) * (kPrefixBlock + 2 * 8 + 2) + kPrefixBlock;
 }
 
 void make_line_prefix(LinePrefix& prefix, int64_t record, int subframe_index,

@@ -9,6 +9,7 @@
 #ifndef TEXTOUT_INT_FORMAT_H_
 #define TEXTOUT_INT_FORMAT_H_
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -93,6 +94,48 @@ inline char* format_int_width(char* p, int64_t v, int width) {
   if (v < 0) *p++ = '-';
   int_format_detail::write_digits_backwards(p + digits, m);
   return p + digits;
+}
+
+// The largest magnitude that format_short_width takes: seven digits.
+constexpr int32_t kMaxShortValue = 9999999;
+
+namespace int_format_detail {
+
+// The eight decimal digits of m < 10^8, leading zeros included, one per
+// byte with the most significant digit in the lowest byte (the first in
+// memory): halves, quarters, then single digits, each split done in all
+// lanes at once with a multiply and a shift.
+inline uint64_t eight_digits(uint32_t m) {
+  const uint64_t halves = (m / 10000) | (static_cast<uint64_t>(m % 10000) << 32);
+  const uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007Full;  // lane / 100
+  const uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;       // lane / 10
+  return tens | ((pairs - tens * 10) << 8);
+}
+
+}  // namespace int_format_detail
+
+// "%<width>d" (width 1 to 8) of a value of at most seven digits
+// (|v| <= kMaxShortValue), with no branch that depends on the value: the
+// digits are made in one 64-bit word, the blanks and the sign laid over
+// it, and the field stored as one 8-byte word.  Up to 8 bytes from p are
+// written; the field ends at the pointer returned.  For output that
+// values of any size and sign reach on every line.
+inline char* format_short_width(char* p, int32_t v, int width) {
+  static_assert(std::endian::native == std::endian::little, "the field word is stored low byte first");
+  const uint32_t negative = v < 0 ? 1 : 0;
+  const uint32_t m = negative ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+  const uint64_t digits = int_format_detail::eight_digits(m);
+  // Leading zero digits, 1 to 7 (0 itself keeps its last digit).
+  const int zeros = std::countr_zero(digits | (1ull << 56)) >> 3;
+  const uint64_t blanks = (1ull << (8 * zeros)) - 1;  // the bytes before the first digit
+  uint64_t text = ((digits + 0x3030303030303030ull) & ~blanks) | (0x2020202020202020ull & blanks);
+  text ^= static_cast<uint64_t>(negative * ('-' ^ ' ')) << (8 * (zeros - 1));
+  const int length = 8 - zeros + static_cast<int>(negative);
+  const int field = length > width ? length : width;
+  text >>= 8 * (8 - field);
+  std::memcpy(p, &text, sizeof text);  // the first byte in memory is the lowest
+  return p + field;
 }
 
 // "%x": lower-case hexadecimal, no prefix, no leading zeros.

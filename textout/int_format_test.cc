@@ -36,6 +36,21 @@ TEST(IntFormat, MatchesPrintfForDecimalWithAndWithoutWidth) {
   }
 }
 
+TEST(IntFormat, ShortFieldsMatchPrintfForEveryValueOfSixDigitsAndTheSevenDigitBounds) {
+  char buf[64], want[64];
+  std::vector<int32_t> values;
+  for (int32_t v = -1048640; v <= 1048640; v += (v > -200000 && v < 200000) ? 1 : 97) values.push_back(v);
+  for (int64_t v : awkward_values()) {
+    if (v >= -kMaxShortValue && v <= kMaxShortValue) values.push_back(static_cast<int32_t>(v));
+  }
+  for (int32_t v : values) {
+    for (int width : {1, 2, 4, 5, 8}) {
+      const int n = std::snprintf(want, sizeof want, "%*d", width, v);
+      ASSERT_EQ(text(buf, format_short_width(buf, v, width)), std::string(want, n)) << v << " width " << width;
+    }
+  }
+}
+
 TEST(IntFormat, MatchesPrintfForHexadecimal) {
   char buf[64], want[64];
   for (uint64_t v : {0ull, 1ull, 0xFull, 0x10ull, 0x146Full, 0xABCDull, 0xFFFFull, ~0ull}) {

@@ -29,7 +29,7 @@ const CarriageTable& carriage_table() {
 
 // Each line is a few whole-word stores: the prefix as one fixed block, each
 // value as one 8-byte field.  Detector values are at most seven digits
-// (|v| <= 131080 * 8), as the short fields need.
+// (|v| <= 131080 * 8), which the short fields make without a branch.
 char* write_detector_lines(char* p, const LinePrefix& prefix, const int32_t* detector1,
                            const int32_t* detector2, int n) {
   for (int l = 0; l < n; ++l) {

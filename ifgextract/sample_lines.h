@@ -21,9 +21,10 @@ struct LinePrefix {
 };
 
 // Room that n lines of either kind may need, copy slack included: the
-// prefix, two fields of up to 8 bytes, a blank and a newline.
+// prefix, two fields of up to 11 bytes (8 stored for shorter ones), a
+// blank and a newline.
 constexpr size_t max_sample_lines_bytes(int n) {
-  return static_cast<size_t>(n) * (kPrefixBlock + 2 * 8 + 2) + kPrefixBlock;
+  return static_cast<size_t>(n) * (kPrefixBlock + 2 * 11 + 2) + kPrefixBlock;
 }
 
 void make_line_prefix(LinePrefix& prefix, int64_t record, int subframe_index,

@@ -101,35 +101,47 @@ constexpr int32_t kMaxShortValue = 9999999;
 
 namespace int_format_detail {
 
-// The eight decimal digits of m < 10^8, leading zeros included, one per
-// byte with the most significant digit in the lowest byte (the first in
-// memory): halves, quarters, then single digits, each split done in all
-// lanes at once with a multiply and a shift.
-inline uint64_t eight_digits(uint32_t m) {
-  const uint64_t halves = (m / 10000) | (static_cast<uint64_t>(m % 10000) << 32);
-  const uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007Full;  // lane / 100
-  const uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
-  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;       // lane / 10
-  return tens | ((pairs - tens * 10) << 8);
+// The four decimal digits of every number below 10^4, leading zeros
+// included, as the characters of one 32-bit word: the first digit in the
+// lowest byte, which comes first in memory on the little-endian hosts that
+// format_short_width requires.
+struct FourDigitTable {
+  uint32_t of[10000];
+};
+
+constexpr FourDigitTable make_four_digit_table() {
+  FourDigitTable t{};
+  for (uint32_t i = 0; i < 10000; ++i) {
+    t.of[i] = ('0' + i / 1000) | ('0' + i / 100 % 10) << 8 | ('0' + i / 10 % 10) << 16 | ('0' + i % 10) << 24;
+  }
+  return t;
 }
+
+inline constexpr FourDigitTable kFourDigits = make_four_digit_table();
 
 }  // namespace int_format_detail
 
-// "%<width>d" (width 1 to 8) of a value of at most seven digits
-// (|v| <= kMaxShortValue), with no branch that depends on the value: the
-// digits are made in one 64-bit word, the blanks and the sign laid over
-// it, and the field stored as one 8-byte word.  Up to 8 bytes from p are
-// written; the field ends at the pointer returned.  For output that
-// values of any size and sign reach on every line.
+// "%<width>d" (width 1 to 8), made with no branch that depends on the
+// value for values of at most seven digits (|v| <= kMaxShortValue): the
+// digits are two table words in one 64-bit word, the blanks and the sign
+// laid over it, and the field stored as one 8-byte word.  For output that values of
+// any size and sign reach on every line, where a branch on the digit count
+// would be mispredicted all the time.  Larger values, which the tools'
+// data never gives, take the general path.  Up to 8 bytes from p are
+// written even for a shorter field; the field ends at the pointer returned.
 inline char* format_short_width(char* p, int32_t v, int width) {
   static_assert(std::endian::native == std::endian::little, "the field word is stored low byte first");
-  const uint32_t negative = v < 0 ? 1 : 0;
-  const uint32_t m = negative ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
-  const uint64_t digits = int_format_detail::eight_digits(m);
+  const uint32_t sign = static_cast<uint32_t>(v >> 31);  // all ones when negative
+  const uint32_t negative = sign & 1;
+  const uint32_t m = (static_cast<uint32_t>(v) ^ sign) - sign;
+  if (m > static_cast<uint32_t>(kMaxShortValue)) [[unlikely]] return format_int_width(p, v, width);
+  const uint32_t high = m / 10000;  // below 1000
+  const uint64_t digits = int_format_detail::kFourDigits.of[high] |
+                          static_cast<uint64_t>(int_format_detail::kFourDigits.of[m - high * 10000]) << 32;
   // Leading zero digits, 1 to 7 (0 itself keeps its last digit).
-  const int zeros = std::countr_zero(digits | (1ull << 56)) >> 3;
+  const int zeros = std::countr_zero((digits ^ 0x3030303030303030ull) | (1ull << 56)) >> 3;
   const uint64_t blanks = (1ull << (8 * zeros)) - 1;  // the bytes before the first digit
-  uint64_t text = ((digits + 0x3030303030303030ull) & ~blanks) | (0x2020202020202020ull & blanks);
+  uint64_t text = (digits & ~blanks) | (0x2020202020202020ull & blanks);
   text ^= static_cast<uint64_t>(negative * ('-' ^ ' ')) << (8 * (zeros - 1));
   const int length = 8 - zeros + static_cast<int>(negative);
   const int field = length > width ? length : width;

@@ -5,6 +5,7 @@
 
 #include <cinttypes>
 #include <cstdint>
+#include <cstring>
 
 #include "diag.h"
 #include "int_format.h"
@@ -52,15 +53,28 @@ void write_reported_position(int position) {
   out_commit(g_out, p);
 }
 
+// " %5d ": the record number as the three lines of a record show it,
+// made once per record.
+struct RecordText {
+  char text[kMaxIntChars + 4];  // copied whole
+  size_t length;
+};
+
+void make_record_text(RecordText& r, int64_t record_number) {
+  r.text[0] = ' ';
+  char* p = format_int_width(r.text + 1, record_number, 5);
+  *p++ = ' ';
+  r.length = static_cast<size_t>(p - r.text);
+}
+
 // "%x %5d %d\t" and the group's values: the word in column 0 of the sync
 // row (the sync word when there is one), the record number, the subframe.
-void write_line(const DumpLine& line, int index, int hex_flag) {
+void write_line(const DumpLine& line, const RecordText& record, int index, int hex_flag) {
   if (line.reports_position) write_reported_position(line.reported_position);
-  char* p = out_reserve(g_out, kMaxPrefixBytes + kMaxGroupTextBytes);
+  char* p = out_reserve(g_out, kMaxPrefixBytes + sizeof record.text + kMaxGroupTextBytes);
   p = format_hex(p, line.sync_word);
-  *p++ = ' ';
-  p = format_int_width(p, g_run.records, 5);
-  *p++ = ' ';
+  std::memcpy(p, record.text, sizeof record.text);
+  p += record.length;
   *p++ = static_cast<char>('0' + index);
   *p++ = '\t';
   const ChannelGroup& group = *g_run.group;
@@ -76,10 +90,12 @@ int dump_records(int fd, const DumpSettings& settings) {
     const long count = next_stored_record(g_reader, &record);
     if (count != kRecordBytes) return report_read_end(count, g_run.records + 1, g_run.table->program);
     dump_run_record(g_run);
+    RecordText number;
+    make_record_text(number, g_run.records);
     for (int index = 0; index < kSubframeCount; ++index) {
       DumpLine line;
       dump_subframe(g_run, record, index, line);
-      write_line(line, index, settings.hex_flag);
+      write_line(line, number, index, settings.hex_flag);
     }
     out_end_record(g_out);
     if (g_out.error != 0) break;

@@ -1,31 +1,39 @@
 #include "decode.h"
 
+#include <bit>
+
 #include "format/channels.h"
 
 using namespace tlmframe;
 
 namespace {
 
-// Gain factors by (releasing gain code - held gain code) + 3.  The middle
-// three are the instrument's table for a step of -1, 0 or +1; a jump of
-// two or three steps follows the same law.  All products are exact in
-// single precision (|value| <= 131080), so the conversion only truncates.
-constexpr float kGainFactors[7] = {0.125f, 0.25f, 0.5f, 1.0f, 2.0f, 4.0f, 8.0f};
-
 // Group k of a subframe starts at its word 4k + 1.
 const unsigned char* group_bytes(const unsigned char* subframe, int k) {
   return subframe + 2 * (4 * k + 1);
 }
 
-// A held value rescaled to the gain code of the group that releases it.
-inline int32_t rescaled(int32_t held, int held_gain, int releasing_gain) {
-  return static_cast<int32_t>(static_cast<float>(held) * kGainFactors[releasing_gain - held_gain + 3]);
+// 2^step for a step of the gain code between the held pair and the group
+// that releases it, -3..3, as a float made from its exponent bits: the
+// instrument's factors 0.5, 1.0 and 2.0 for a step of -1, 0 or +1, and
+// the same law for a jump of two or three steps.  Every product with a
+// normalised value (|value| <= 131080) is exact in single precision, so
+// the conversion back only truncates toward zero.
+inline float gain_factor(int step) {
+  return std::bit_cast<float>(static_cast<uint32_t>(127 + step) << 23);
 }
 
-// Every group is decoded and its release written whether or not its sample
-// flag is set; the flag only decides whether the count moves on and the
-// group is held next.  Noisy data sets the flag at random, and a branch on
-// it would be mispredicted all the time.
+inline int32_t rescaled(int32_t held, int held_gain, int releasing_gain) {
+  return static_cast<int32_t>(static_cast<float>(held) * gain_factor(releasing_gain - held_gain));
+}
+
+// Decoding goes in two steps, neither with a branch on the data (noisy data
+// sets the sample flag at random, and a branch on it would be mispredicted
+// all the time).  First the pair and gain code of every flagged group are
+// gathered behind the pair held from before: each group is written and the
+// count moves on by its flag.  Then each gathered pair is released by the
+// next one, rescaled to its gain; this second loop runs over plain arrays
+// and is done several pairs at a time.
 int decode_two_detector(Decoder& d, const unsigned char* subframe) {
   GainRangingState& s = d.gain;
   int k = 0;
@@ -37,27 +45,28 @@ int decode_two_detector(Decoder& d, const unsigned char* subframe) {
     s.primed = 0;
     k = 1;
   }
-  int held_gain = s.held_gain;
-  int32_t held1 = s.held1;
-  int32_t held2 = s.held2;
+  FlaggedGroups& f = d.flagged;
+  f.value1[0] = s.held1;
+  f.value2[0] = s.held2;
+  f.gain[0] = s.held_gain;
   int n = 0;
   for (; k < kGroupsPerSubframe; ++k) {
     const unsigned char* group = group_bytes(subframe, k);
     const unsigned control = stored_word_at(group);
     const int gain = static_cast<int>((control >> 1) & 3);
-    const int flagged = static_cast<int>(control & 1);
-    d.detector1_samples[n] = rescaled(held1, held_gain, gain);
-    d.detector2_samples[n] = rescaled(held2, held_gain, gain);
-    n += flagged;
-    const int32_t x1 = normalised_value(stored_word_at(group + 2), gain);
-    const int32_t x2 = normalised_value(stored_word_at(group + 4), gain);
-    held1 = flagged ? x1 : held1;
-    held2 = flagged ? x2 : held2;
-    held_gain = flagged ? gain : held_gain;
+    f.value1[n + 1] = normalised_value(stored_word_at(group + 2), gain);
+    f.value2[n + 1] = normalised_value(stored_word_at(group + 4), gain);
+    f.gain[n + 1] = gain;
+    n += static_cast<int>(control & 1);
   }
-  s.held_gain = held_gain;
-  s.held1 = held1;
-  s.held2 = held2;
+  for (int j = 0; j < n; ++j) {
+    const float factor = gain_factor(f.gain[j + 1] - f.gain[j]);
+    d.detector1_samples[j] = static_cast<int32_t>(static_cast<float>(f.value1[j]) * factor);
+    d.detector2_samples[j] = static_cast<int32_t>(static_cast<float>(f.value2[j]) * factor);
+  }
+  s.held1 = f.value1[n];
+  s.held2 = f.value2[n];
+  s.held_gain = f.gain[n];
   return n;
 }
 

@@ -30,9 +30,18 @@ struct GainRangingState {
   int32_t held2;   // its normalised second-detector value
 };
 
+// The flagged groups of the subframe being decoded, behind the pair held
+// from before (entry 0): normalised values and gain codes, in order.
+struct FlaggedGroups {
+  int32_t value1[kGroupsPerSubframe + 1];
+  int32_t value2[kGroupsPerSubframe + 1];
+  int32_t gain[kGroupsPerSubframe + 1];
+};
+
 struct Decoder {
   DecodeMode mode;
   GainRangingState gain;
+  FlaggedGroups flagged;
   int32_t detector1_samples[kSampleArraySize];
   int32_t detector2_samples[kSampleArraySize];
   int32_t carriage_samples[kSampleArraySize];

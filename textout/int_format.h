@@ -119,6 +119,25 @@ constexpr FourDigitTable make_four_digit_table() {
 
 inline constexpr FourDigitTable kFourDigits = make_four_digit_table();
 
+// What turns the first z digits of an eight-digit word (leading zeros) into
+// blanks ('0' - ' ' in each of those bytes), and what then turns the last of
+// those blanks into a minus sign ('-' - ' ').
+struct LeadTable {
+  uint64_t blanks[8];
+  uint64_t minus[8];
+};
+
+constexpr LeadTable make_lead_table() {
+  LeadTable t{};
+  for (int z = 1; z < 8; ++z) {
+    t.blanks[z] = ((1ull << (8 * z)) - 1) & 0x1010101010101010ull;
+    t.minus[z] = static_cast<uint64_t>('-' - ' ') << (8 * (z - 1));
+  }
+  return t;
+}
+
+inline constexpr LeadTable kLead = make_lead_table();
+
 }  // namespace int_format_detail
 
 // "%<width>d" (width 1 to 8), made with no branch that depends on the
@@ -140,9 +159,8 @@ inline char* format_short_width(char* p, int32_t v, int width) {
                           static_cast<uint64_t>(int_format_detail::kFourDigits.of[m - high * 10000]) << 32;
   // Leading zero digits, 1 to 7 (0 itself keeps its last digit).
   const int zeros = std::countr_zero((digits ^ 0x3030303030303030ull) | (1ull << 56)) >> 3;
-  const uint64_t blanks = (1ull << (8 * zeros)) - 1;  // the bytes before the first digit
-  uint64_t text = (digits & ~blanks) | (0x2020202020202020ull & blanks);
-  text ^= static_cast<uint64_t>(negative * ('-' ^ ' ')) << (8 * (zeros - 1));
+  uint64_t text = digits - int_format_detail::kLead.blanks[zeros] +
+                  (int_format_detail::kLead.minus[zeros] & (0 - static_cast<uint64_t>(negative)));
   const int length = 8 - zeros + static_cast<int>(negative);
   const int field = length > width ? length : width;
   text >>= 8 * (8 - field);

@@ -9,9 +9,11 @@ set -euo pipefail
 # groff-base and mandoc check the manual pages; gnuplot-nox draws the quick-look pictures;
 # parallel runs tlmbatch; Debian's python3 with NumPy, its headers, pybind11 and pytest
 # build and test the Python module; pkg-config builds a program against the installed
-# library in the tests; dpkg-dev (dpkg-shlibdeps) and lintian make and check the Debian package.
+# library in the tests.
 packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox parallel
-  python3 python3-dev python3-numpy python3-pytest pybind11-dev pkg-config dpkg-dev lintian)
+  python3 python3-dev python3-numpy python3-pytest pybind11-dev pkg-config)
+# dpkg-dev (dpkg-shlibdeps) and lintian make and check the Debian package.
+packages+=(dpkg-dev lintian)
 case ${1:-} in
   --fuzz) packages+=(clang libclang-rt-dev) ;;
   "") ;;

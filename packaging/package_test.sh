@@ -25,6 +25,7 @@ fail() {
 
 rm -rf "$work"
 mkdir -p "$work"
+umask 002  # a group-writable umask must not show in the package
 if ! out=$(cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" 2>&1); then
   echo "$out" >&2
   echo "FAIL: cpack failed" >&2

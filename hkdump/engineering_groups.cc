@@ -64,61 +64,37 @@ char* write_prefixed_list(char* p, const int* values, int count, int) {
   return write_decimal_list(p, values + kTimeValues, count - kTimeValues);
 }
 
-// The top 12 bits of the words at count positions.
-void read_top_12(StoredSubframe sf, const int* positions, int count, int* values) {
-  for (int i = 0; i < count; ++i) values[i] = top_12(word_at(sf, positions[i]));
+// The group's listed channels, each in its form, after the time prefix.
+void place_listed_values(const ChannelGroup& group, GroupPositions& at, int sync_row, int) {
+  place_time_prefix(at, sync_row);
+  place_listed(group, sync_row, kColumn, at);
 }
 
-void place_fast_sap(GroupPositions& at, int sync_row, int) {
+void read_listed_values(const ChannelGroup& group, const GroupPositions& at, StoredSubframe sf,
+                        int* values) {
+  int* v = read_time_prefix(at, sf, values);
+  for (int i = 0; i < group.channel_count; ++i) {
+    const int word = word_at(sf, at.listed[i]);
+    switch (group.forms[i]) {
+      case ValueForm::kTop12: *v++ = top_12(word); break;
+      case ValueForm::kTop10: *v++ = top_10(word); break;
+      case ValueForm::kFlag: *v++ = flag(word); break;
+      case ValueForm::kFlagAndZero: *v++ = flag(word); *v++ = 0; break;
+    }
+  }
+}
+
+void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) {
   place_time_prefix(at, sync_row);
   place_fast_sap_positions(sync_row, kColumn, at.fast_sap);
 }
 
 // Three converter readings, then the fourth minus the channel 79 word.
-void read_fast_sap(const GroupPositions& at, StoredSubframe sf, int* values) {
+void read_fast_sap(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* values) {
   int* v = read_time_prefix(at, sf, values);
   for (int i = 0; i < kFastSapRows - 1; ++i) v[i] = top_12(word_at(sf, at.fast_sap[i] + kFastSapLag));
   v[kFastSapRows - 1] = word_at(sf, at.fast_sap[kFastSapRows - 1] + kFastSapLag) -
                         word_at(sf, at.fast_sap[kFastSapRows] + kFastSapLag);
-}
-
-void place_slow_sap(GroupPositions& at, int sync_row, int) {
-  place_time_prefix(at, sync_row);
-  place_channels(sync_row, kSlowSapChannels, length_of(at.slow_sap), kColumn, at.slow_sap);
-}
-
-void read_slow_sap(const GroupPositions& at, StoredSubframe sf, int* values) {
-  read_top_12(sf, at.slow_sap, length_of(at.slow_sap), read_time_prefix(at, sf, values));
-}
-
-void place_pressure(GroupPositions& at, int sync_row, int) {
-  place_time_prefix(at, sync_row);
-  place_channels(sync_row, kPressureChannels, length_of(at.pressure), kColumn, at.pressure);
-}
-
-// Two gauges read to 12 bits, two to 10.
-void read_pressure(const GroupPositions& at, StoredSubframe sf, int* values) {
-  int* v = read_time_prefix(at, sf, values);
-  v[0] = top_12(word_at(sf, at.pressure[0]));
-  v[1] = top_12(word_at(sf, at.pressure[1]));
-  v[2] = top_10(word_at(sf, at.pressure[2]));
-  v[3] = top_10(word_at(sf, at.pressure[3]));
-}
-
-void place_mask_temperature(GroupPositions& at, int sync_row, int) {
-  place_time_prefix(at, sync_row);
-  place_channels(sync_row, kMaskTemperatureChannels, length_of(at.mask_temperature), kColumn,
-                 at.mask_temperature);
-}
-
-// The mask sensors: the third is read to 10 bits, the others to 12; the
-// last channel is a heater flag.
-void read_mask_temperature(const GroupPositions& at, StoredSubframe sf, int* values) {
-  static constexpr int kShift[] = {4, 4, 6, 4, 4, 4, 4};
-  int* v = read_time_prefix(at, sf, values);
-  const int* m = at.mask_temperature;
-  for (int i = 0; i < 7; ++i) v[i] = word_at(sf, m[i]) >> kShift[i];
-  v[7] = flag(word_at(sf, m[7]));
 }
 
 char* put_text(char* p, const char* text) {
@@ -145,39 +121,36 @@ char* write_mask_temperature(char* p, const int* values, int, int) {
   return put_text(p, " |\n");
 }
 
-void place_voltage_monitor(GroupPositions& at, int sync_row, int) {
-  place_time_prefix(at, sync_row);
-  place_channels(sync_row, kVoltageMonitorChannels, length_of(at.voltage_monitor), kColumn,
-                 at.voltage_monitor);
-}
-
-void read_voltage_monitor(const GroupPositions& at, StoredSubframe sf, int* values) {
-  read_top_12(sf, at.voltage_monitor, length_of(at.voltage_monitor), read_time_prefix(at, sf, values));
-}
-
-void place_auxiliary_detector(GroupPositions& at, int sync_row, int) {
-  place_time_prefix(at, sync_row);
-  place_channels(sync_row, kAuxiliaryDetectorChannels, length_of(at.auxiliary_detector), kColumn,
-                 at.auxiliary_detector);
-}
-
-// Each channel as a flag followed by a literal 0.
-void read_auxiliary_detector(const GroupPositions& at, StoredSubframe sf, int* values) {
-  int* v = read_time_prefix(at, sf, values);
-  for (int i = 0; i < length_of(at.auxiliary_detector); ++i) {
-    v[2 * i] = flag(word_at(sf, at.auxiliary_detector[i]));
-    v[2 * i + 1] = 0;
-  }
-}
-
-void place_generic(GroupPositions& at, int sync_row, int format_offset) {
+void place_generic(const ChannelGroup&, GroupPositions& at, int sync_row, int format_offset) {
   place_time_prefix(at, sync_row);
   at.generic = channel_position(sync_row, format_offset, kColumn);
 }
 
 // The raw word alone, without time prefix.
-void read_generic(const GroupPositions& at, StoredSubframe sf, int* values) {
+void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* values) {
   values[0] = word_at(sf, at.generic);
+}
+
+// The forms of each list: converter words read to 12 or 10 bits, flags.
+constexpr ValueForm kTop12x8[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12,
+                                  ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12};
+// Two gauges read to 12 bits, two to 10.
+constexpr ValueForm kPressureForms[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop10,
+                                        ValueForm::kTop10};
+// The mask sensors: the third read to 10 bits, the others to 12; the last
+// channel is a heater flag.
+constexpr ValueForm kMaskForms[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop10, ValueForm::kTop12,
+                                    ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12, ValueForm::kFlag};
+// Each auxiliary detector channel as a flag followed by a literal 0.
+constexpr ValueForm kAuxiliaryForms[] = {ValueForm::kFlagAndZero, ValueForm::kFlagAndZero,
+                                         ValueForm::kFlagAndZero, ValueForm::kFlagAndZero,
+                                         ValueForm::kFlagAndZero, ValueForm::kFlagAndZero};
+
+// A group of listed channels after the time prefix; values counts the
+// numbers of its line.
+constexpr ChannelGroup listed_group(int code, const int* channels, int count, const ValueForm* forms,
+                                    int values, WriteValues write = write_prefixed_list) {
+  return {code, kTimeValues + values, channels, count, forms, -1, place_listed_values, read_listed_values, write};
 }
 
 }  // namespace
@@ -186,15 +159,16 @@ const GroupTable kEngineeringTable = {
     "hkdump",
     kColumn,
     {
-        {kFastSapGroup, kTimeValues + 4, -1, place_fast_sap, read_fast_sap, write_prefixed_list},
-        {kSlowSapGroup, kTimeValues + 6, -1, place_slow_sap, read_slow_sap, write_prefixed_list},
-        {kPressureGroup, kTimeValues + 4, -1, place_pressure, read_pressure, write_prefixed_list},
-        {kMaskTemperatureGroup, kTimeValues + 8, -1, place_mask_temperature, read_mask_temperature,
-         write_mask_temperature},
-        {kVoltageMonitorGroup, kTimeValues + 4, -1, place_voltage_monitor, read_voltage_monitor,
+        {kFastSapGroup, kTimeValues + 4, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_prefixed_list},
-        {kAuxiliaryDetectorGroup, kTimeValues + 12, -1, place_auxiliary_detector,
-         read_auxiliary_detector, write_prefixed_list},
-        {kGenericGroup, 1, -1, place_generic, read_generic, write_generic_value},
+        listed_group(kSlowSapGroup, kSlowSapChannels, length_of(kSlowSapChannels), kTop12x8, 6),
+        listed_group(kPressureGroup, kPressureChannels, length_of(kPressureChannels), kPressureForms, 4),
+        listed_group(kMaskTemperatureGroup, kMaskTemperatureChannels, length_of(kMaskTemperatureChannels),
+                     kMaskForms, 8, write_mask_temperature),
+        listed_group(kVoltageMonitorGroup, kVoltageMonitorChannels, length_of(kVoltageMonitorChannels),
+                     kTop12x8, 4),
+        listed_group(kAuxiliaryDetectorGroup, kAuxiliaryDetectorChannels,
+                     length_of(kAuxiliaryDetectorChannels), kAuxiliaryForms, 12),
+        {kGenericGroup, 1, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
     },
 };

@@ -36,9 +36,9 @@ void put_word(int sub, int row, uint16_t value) {
 std::string dump(int code, int sub, int sync_row, int format_offset = 0, int hex_flag = 0) {
   const ChannelGroup* group = find_group(kEngineeringTable, code);
   GroupPositions at{};
-  group->place(at, sync_row, format_offset);
+  group->place(*group, at, sync_row, format_offset);
   int values[kMaxLineValues];
-  group->read(at, stored_record_subframe(sub), values);
+  group->read(*group, at, stored_record_subframe(sub), values);
   char line[kMaxGroupTextBytes];
   const char* end = group->write(line, values, group->value_count, hex_flag);
   return std::string(static_cast<const char*>(line), end);

@@ -11,8 +11,10 @@ const ChannelGroup* find_group(const GroupTable& table, int code) {
   return nullptr;
 }
 
-void place_channels(int sync_row, const int* channels, int count, int column, int* positions) {
-  for (int i = 0; i < count; ++i) positions[i] = channel_position(sync_row, channels[i], column);
+void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPositions& at) {
+  for (int i = 0; i < group.channel_count; ++i) {
+    at.listed[i] = channel_position(sync_row, group.channels[i], column);
+  }
 }
 
 void place_fast_sap_positions(int sync_row, int column, int positions[kFastSapPositions]) {

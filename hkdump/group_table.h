@@ -44,30 +44,40 @@ constexpr size_t kMaxGroupTextBytes = 128;
 // rows after it, counted on past row 107 without wrapping, then channel 79.
 constexpr int kFastSapPositions = tlmframe::kFastSapRows + 1;
 
+// The most channels in a group's list (the mask temperature group).
+constexpr int kMaxListedChannels = 8;
+
 // Channel positions for the last sync row, as word indexes counted from a
-// subframe's first word.  Both tables place the same channels (each in its
-// own column); only the selected group's entries, and in the engineering
-// table the time prefix, are ever filled.  All are 0 before the first sync
-// row is placed.
+// subframe's first word.  Only the selected group's entries, and in the
+// engineering table the time prefix, are ever filled.  All are 0 before
+// the first sync row is placed.
 struct GroupPositions {
   int interferogram_number;  // time prefix of the engineering table
   int time_a;                // BCD hours in its low byte
   int time_b;                // BCD minutes (high byte) and seconds (low byte)
   int fast_sap[kFastSapPositions];
-  int slow_sap[length_of(tlmframe::kSlowSapChannels)];
-  int pressure[length_of(tlmframe::kPressureChannels)];
-  int mask_temperature[length_of(tlmframe::kMaskTemperatureChannels)];
-  int voltage_monitor[length_of(tlmframe::kVoltageMonitorChannels)];
-  int auxiliary_detector[length_of(tlmframe::kAuxiliaryDetectorChannels)];
+  int listed[kMaxListedChannels];  // the channels of a group's list, in order
   int generic;
 };
 
+// How an engineering value is made from its word.
+enum class ValueForm : unsigned char {
+  kTop12,        // the word shifted right by 4
+  kTop10,        // the word shifted right by 6
+  kFlag,         // 1 if the word is not 0
+  kFlagAndZero,  // the flag, then a literal 0
+};
+
+struct ChannelGroup;
+
 // Places the group's channels for a new sync row (-1 when the subframe
 // has none); format_offset is the channel number of the generic group.
-using PlaceChannels = void (*)(GroupPositions& at, int sync_row, int format_offset);
+using PlaceChannels = void (*)(const ChannelGroup& group, GroupPositions& at, int sync_row,
+                               int format_offset);
 
 // Reads the numbers of one line from the subframe, in print order.
-using ReadValues = void (*)(const GroupPositions& at, tlmframe::StoredSubframe sf, int* values);
+using ReadValues = void (*)(const ChannelGroup& group, const GroupPositions& at,
+                            tlmframe::StoredSubframe sf, int* values);
 
 // Writes the count numbers of a line as the group's text, ending with a
 // newline, and returns the end.  hex_flag asks the generic group for
@@ -76,8 +86,11 @@ using WriteValues = char* (*)(char* p, const int* values, int count, int hex_fla
 
 struct ChannelGroup {
   int code;
-  int value_count;       // numbers on each line
-  int reported_channel;  // a channel whose position is reported on a line of its own, or -1
+  int value_count;          // numbers on each line
+  const int* channels;      // the group's list of channels in print order, if it has one
+  int channel_count;
+  const ValueForm* forms;   // their engineering forms, one per channel (engineering table)
+  int reported_channel;     // a channel whose position is reported on a line of its own, or -1
   PlaceChannels place;
   ReadValues read;
   WriteValues write;
@@ -95,8 +108,8 @@ extern const GroupTable kRawTable;          // hkrawdump
 // The group with this code, or nullptr.
 const ChannelGroup* find_group(const GroupTable& table, int code);
 
-// Word positions of a list of channels in one housekeeping column.
-void place_channels(int sync_row, const int* channels, int count, int column, int* positions);
+// Word positions of the group's list of channels in one housekeeping column.
+void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPositions& at);
 
 void place_fast_sap_positions(int sync_row, int column, int positions[kFastSapPositions]);
 

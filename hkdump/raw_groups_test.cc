@@ -35,7 +35,7 @@ void number_rows() {
 // dump writes when the group reports one, else "".
 std::string update(int code, int sync_row, int format_offset = 0) {
   const ChannelGroup* group = find_group(kRawTable, code);
-  group->place(g_at, sync_row, format_offset);
+  group->place(*group, g_at, sync_row, format_offset);
   if (group->reported_channel < 0) return "";
   return "ait affset " +
          std::to_string(channel_position(sync_row, group->reported_channel, kRawTable.column)) + "\n";
@@ -44,7 +44,7 @@ std::string update(int code, int sync_row, int format_offset = 0) {
 std::string print(int code, int sub, int hex_flag = 0) {
   const ChannelGroup* group = find_group(kRawTable, code);
   int values[kMaxLineValues];
-  group->read(g_at, stored_record_subframe(sub), values);
+  group->read(*group, g_at, stored_record_subframe(sub), values);
   char line[kMaxGroupTextBytes];
   const char* end = group->write(line, values, group->value_count, hex_flag);
   return std::string(static_cast<const char*>(line), end);

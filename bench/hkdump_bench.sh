@@ -11,6 +11,7 @@
 #   PAIRS      timed pairs per group (default: 9)
 #   RECORDS    records in the file (default: 20000, 10752 bytes each)
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 
 build=${1:-build}
 pairs=${2:-9}
@@ -25,16 +26,6 @@ file=$work/telemetry.dat
 "$build/tlmsynth/tlmsynth" -n "$records" -s 5x30,6x3,-1x3 -o "$file"
 cat "$file" >/dev/null  # into the page cache
 
-# Wall time of one run of the command, in microseconds.
-elapsed_us() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1 || true
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000))
-}
-
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 printf 'file: %d bytes, %d pairs per group\n' "$(stat -c %s "$file")" "$pairs"
 printf '%-10s %-6s %10s %10s %7s\n' program group 'prog ms' 'cat ms' ratio

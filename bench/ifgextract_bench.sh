@@ -19,6 +19,7 @@
 #   RECORDS    records per file (default: 2000, 21.5 MB)
 #   ROUNDS     timed rounds per file and mode (default: 11)
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 build=${1:-build}
 records=${2:-2000}
 rounds=${3:-11}
@@ -36,17 +37,7 @@ common=(-n "$records" -k 7 -S 50 -s 5x300,7x30,-1x6)
 "$synth" "${common[@]}" -o "$work/smooth"
 "$synth" "${common[@]}" -u -g -d 10 -o "$work/noisy"
 
-# Wall nanoseconds of one run, output to /dev/null.
-elapsed_ns() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s%N)
-  echo "$((end - start))"
-}
-
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-ms_of() { printf '%s\n' "$@" | median | awk '{printf "%.1f", $1 / 1e6}'; }
+ms_of() { printf '%s\n' "$@" | median | awk '{printf "%.1f", $1 / 1e3}'; }
 
 echo "files: $records records, $(stat -c %s "$work/smooth") bytes each; $rounds rounds"
 printf '%-7s %-13s %8s %13s %9s %8s %17s %15s\n' file mode 'out MB' 'ifgextract ms' 'plain ms' 'cat ms' \
@@ -66,9 +57,9 @@ for file in smooth noisy; do
     cat "$data" >/dev/null  # into the page cache
     fast=() slow=() moved=() speedups=() costs=()
     for ((i = 0; i < rounds; i++)); do
-      f=$(elapsed_ns "$tool" $flag -F "$data")
-      s=$(elapsed_ns "$plain" $flag "$data")
-      c=$(elapsed_ns cat "$saved")
+      f=$(elapsed_us "$tool" $flag -F "$data")
+      s=$(elapsed_us "$plain" $flag "$data")
+      c=$(elapsed_us cat "$saved")
       fast+=("$f") slow+=("$s") moved+=("$c")
       speedups+=("$(awk -v s="$s" -v f="$f" 'BEGIN {printf "%.3f", s / f}')")
       costs+=("$(awk -v c="$c" -v f="$f" 'BEGIN {printf "%.3f", f / c}')")

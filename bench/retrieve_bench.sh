@@ -14,6 +14,7 @@
 #   PAIRS      timed pairs (default: 11)
 #   ENTRIES    entries in the file (default: 100)
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 
 build=${1:-build}
 pairs=${2:-11}
@@ -48,16 +49,6 @@ if [ "$(wc -l <"$work/big/spectrum.dat")" -ne 25000 ]; then
 fi
 rm -f "$work/big/"*.dat
 
-# Wall time of one run of the command, in microseconds.
-elapsed_us() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1 || true
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000))
-}
-
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 cat "$work/big/all.det" >/dev/null  # into the page cache
 prog_times=() cat_times=() ratios=()

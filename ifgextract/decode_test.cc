@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <random>
+#include <vector>
 
 #include "synth.h"
 
@@ -114,6 +117,55 @@ TEST(DecodeSubframe, CarriageModeTakesTheTopTwelveBitsOfEveryGroup) {
   EXPECT_EQ(g_decoder.carriage_samples[5], 2748);
   EXPECT_EQ(g_decoder.carriage_samples[431], 431);
   EXPECT_EQ(g_decoder.gain.primed, -1);  // carriage mode leaves the gain state alone
+}
+
+// The decoding as the instrument's rule reads, one group at a time with a
+// branch on the sample flag and the gain factor from a table.
+struct PlainDecoder {
+  bool primed = false;
+  int held_gain = 0;
+  int32_t held1 = 0, held2 = 0;
+  std::vector<int32_t> decode(int index) {
+    std::vector<int32_t> out;
+    for (int k = 0; k < kGroupsPerSubframe; ++k) {
+      const uint16_t* w = g_record.words + index * kSubframeWords + 4 * k;
+      const int gain = (w[1] >> 1) & 3;
+      if (primed && !(w[1] & 1)) continue;
+      if (primed) {
+        const double factor = std::ldexp(1.0, gain - held_gain);
+        out.push_back(static_cast<int32_t>(std::trunc(held1 * factor)));
+        out.push_back(static_cast<int32_t>(std::trunc(held2 * factor)));
+      }
+      primed = true;
+      held_gain = gain;
+      held1 = ((w[2] >> 1) - 16385) * (1 << (3 - gain));
+      held2 = ((w[3] >> 1) - 16385) * (1 << (3 - gain));
+    }
+    return out;
+  }
+};
+
+TEST(DecodeSubframe, RandomWordsDecodeAsThePlainRuleReads) {
+  start(DecodeMode::kTwoDetector);
+  PlainDecoder plain;
+  std::mt19937 random(7);
+  for (int round = 0; round < 30; ++round) {
+    for (uint16_t& w : g_record.words) w = static_cast<uint16_t>(random());
+    // Rounds with few, most and every group flagged.
+    for (int k = 0; k < kGroupsPerSubframe * kSubframeCount; ++k) {
+      uint16_t& control = g_record.words[4 * k + 1];  // group k%432 of subframe k/432
+      control = static_cast<uint16_t>((control & ~1) | (static_cast<int>(random() % 10) < round % 11));
+    }
+    for (int index = 0; index < kSubframeCount; ++index) {
+      const std::vector<int32_t> want = plain.decode(index);
+      const int n = decode_subframe(g_decoder, stored(), index);
+      ASSERT_EQ(2 * n, static_cast<int>(want.size())) << round << " " << index;
+      for (int l = 0; l < n; ++l) {
+        ASSERT_EQ(g_decoder.detector1_samples[l], want[2 * l]) << round << " " << l;
+        ASSERT_EQ(g_decoder.detector2_samples[l], want[2 * l + 1]) << round << " " << l;
+      }
+    }
+  }
 }
 
 TEST(HousekeepingWords, AreReadAtTheirChannelRowsOfTheGivenSubframe) {

@@ -5,7 +5,9 @@
 // moves the pages, never the bytes, and pages not yet written take no
 // memory.  So an array of unknown final length costs no more memory than
 // its rows, however it grows, and the whole mapping is given away to the
-// NumPy array that owns it from then on.
+// NumPy array that owns it from then on.  The last large mapping freed is
+// kept (its pages free for the kernel to take) for the next large array,
+// which then needs no fresh pages cleared.
 #ifndef PYTHON_GROWING_ARRAY_H_
 #define PYTHON_GROWING_ARRAY_H_
 

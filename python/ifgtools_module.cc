@@ -46,7 +46,7 @@ py::dtype detector_dtype() {
 
 py::dtype carriage_dtype() {
   return make_dtype(py::make_tuple("record", "subframe", "interferogram", "status", "carriage"),
-                    py::make_tuple("<i4", "u1", "<u2", "u1", "<i4"),
+                    py::make_tuple("<i4", "u1", "<u2", "u1", "<i2"),
                     py::make_tuple(offsetof(CarriageRow, record), offsetof(CarriageRow, subframe),
                                    offsetof(CarriageRow, interferogram), offsetof(CarriageRow, status),
                                    offsetof(CarriageRow, carriage)),

@@ -28,7 +28,7 @@ bool add_samples(SampleCollector& c, int32_t record, int index, const SamplePass
     CarriageRow row;
     fill_labels(row, record, index, pass);
     for (int l = 0; l < pass.count; ++l, p += sizeof row) {
-      row.carriage = d.carriage_samples[l];
+      row.carriage = static_cast<int16_t>(d.carriage_samples[l]);
       __builtin_memcpy(p, &row, sizeof row);
     }
   } else {

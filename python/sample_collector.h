@@ -25,7 +25,7 @@ struct __attribute__((packed)) CarriageRow {
   uint8_t subframe;
   uint16_t interferogram;
   uint8_t status;
-  int32_t carriage;
+  int16_t carriage;  // 0..4095; signed, so that differences of a scan do not wrap
 };
 
 constexpr uint8_t kLostLock = 1;

@@ -144,7 +144,7 @@ _SAMPLE_FIELDS = """
                                     printed as "20")
                      detector1      int32, first detector, gain-normalised
                      detector2      int32, second detector
-                   With carriage=True one field carriage (int32, 0..4095)
+                   With carriage=True one field carriage (int16, 0..4095)
                    instead of the two detectors.
     notices        structured array, one element per notice line, in the
                    order written; each stands before the samples of its pass:

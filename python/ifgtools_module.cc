@@ -176,6 +176,7 @@ struct PySamples : Collecting<SampleCollector> {
     collector_init(*collector, carriage ? DecodeMode::kCarriage : DecodeMode::kTwoDetector);
   }
   py::tuple take() {
+    Busy guard(busy);
     return py::make_tuple(take_rows(collector->samples, samples_dtype),
                           take_rows(collector->notices, notice_dtype()));
   }
@@ -194,6 +195,7 @@ struct PyHousekeeping : Collecting<HousekeepingCollector> {
     lines_dtype = line_dtype(group->value_count);
   }
   py::tuple take() {
+    Busy guard(busy);
     return py::make_tuple(take_rows(collector->lines, lines_dtype),
                           take_rows(collector->positions, position_dtype()));
   }
@@ -206,6 +208,7 @@ struct PyRecords : Collecting<RecordCollector> {
   PyRecords(int64_t start, int64_t count) { collector_init(*collector, start, count); }
   py::tuple take() {
     using namespace tlmframe;
+    Busy guard(busy);
     return py::make_tuple(
         take_rows(collector->subframes, py::dtype("<u2"), {kSubframeCount, kRowsPerSubframe, kWordsPerRow}),
         take_rows(collector->trailers, py::dtype("u1"), {2 * (kRecordWords - kSwappedWords)}),

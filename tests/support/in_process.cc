@@ -13,14 +13,6 @@ void fail(const char* what) {
   std::abort();
 }
 
-// Everything the file holds, whatever its offset.
-std::string contents(int fd) {
-  const off_t size = lseek(fd, 0, SEEK_END);
-  std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0 && pread(fd, text.data(), text.size(), 0) != size) fail("pread");
-  return text;
-}
-
 }  // namespace
 
 MemoryFile memory_file(const void* data, size_t size) {
@@ -36,6 +28,13 @@ MemoryFile memory_file(const void* data, size_t size) {
 void close_memory_file(MemoryFile& file) {
   close(file.fd);
   file.fd = -1;
+}
+
+std::string memory_file_text(const MemoryFile& file) {
+  const off_t size = lseek(file.fd, 0, SEEK_END);
+  std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0 && pread(file.fd, text.data(), text.size(), 0) != size) fail("pread");
+  return text;
 }
 
 ProgramResult run_in_process(MainFunction main_fn, const std::vector<std::string>& argv,
@@ -61,8 +60,8 @@ ProgramResult run_in_process(MainFunction main_fn, const std::vector<std::string
     dup2(saved[fd], fd);
     close(saved[fd]);
   }
-  result.out = contents(io[1].fd);
-  result.err = contents(io[2].fd);
+  result.out = memory_file_text(io[1]);
+  result.err = memory_file_text(io[2]);
   for (MemoryFile& f : io) close_memory_file(f);
   return result;
 }

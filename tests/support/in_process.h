@@ -32,4 +32,7 @@ struct MemoryFile {
 MemoryFile memory_file(const void* data, size_t size);
 void close_memory_file(MemoryFile& file);
 
+// Everything the file holds, from its start.
+std::string memory_file_text(const MemoryFile& file);
+
 #endif  // TESTS_SUPPORT_IN_PROCESS_H_

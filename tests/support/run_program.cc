@@ -8,18 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace {
-
-std::string contents(int fd) {
-  std::string text;
-  char buf[65536];
-  lseek(fd, 0, SEEK_SET);
-  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
-  return text;
-}
-
-}  // namespace
-
 ProgramResult run_program(const std::vector<std::string>& argv, const std::string& stdin_data,
                           const std::string& cwd) {
   MemoryFile io[3] = {memory_file(stdin_data.data(), stdin_data.size()), memory_file("", 0),
@@ -38,8 +26,8 @@ ProgramResult run_program(const std::vector<std::string>& argv, const std::strin
   waitpid(pid, &wstatus, 0);
   ProgramResult result;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  result.out = contents(io[1].fd);
-  result.err = contents(io[2].fd);
+  result.out = memory_file_text(io[1]);
+  result.err = memory_file_text(io[2]);
   for (MemoryFile& f : io) close_memory_file(f);
   return result;
 }

@@ -6,26 +6,24 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "detection_writer.h"
 #include "diag.h"
+#include "exit_status.h"
 
 namespace {
 
-OutBuffer out;
+constexpr const char kUsage[] =
+    "usage: detsynth [-n entries] [-s samples] [-c spectrum values] [-f first number]\n"
+    "                [-r seed] [-p values per line] [-F plain|commas|crlf|fortran|fortran-d]\n"
+    "                [-o file]\n"
+    "Writes a synthetic detection file (default: 3 entries of 300 samples and\n"
+    "2000 spectrum values, numbered from 1) to file or standard output.\n";
 
-void usage() {
-  std::fputs(
-      "usage: detsynth [-n entries] [-s samples] [-c spectrum values] [-f first number]\n"
-      "                [-r seed] [-p values per line] [-F plain|commas|crlf|fortran|fortran-d]\n"
-      "                [-o file]\n"
-      "Writes a synthetic detection file (default: 3 entries of 300 samples and\n"
-      "2000 spectrum values, numbered from 1) to file or standard output.\n",
-      stderr);
-}
+// The detection file: standard output, or the file named with -o.
+OutBuffer out;
 
 bool parse_form(const char* text, DetectionForm& form) {
   static const struct {
@@ -48,6 +46,7 @@ bool parse_form(const char* text, DetectionForm& form) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  out_init(out, STDOUT_FILENO);
   SynthOptions options = default_synth_options();
   const char* path = nullptr;
   int c;
@@ -61,26 +60,26 @@ int main(int argc, char** argv) {
       case 'p': options.values_per_line = std::atoi(optarg); break;
       case 'F':
         if (!parse_form(optarg, options.form)) {
-          usage();
-          return 2;
+          diag_puts(out, kUsage);
+          return kExitUsage;
         }
         break;
       case 'o': path = optarg; break;
-      default: usage(); return 2;
+      default: diag_puts(out, kUsage); return kExitUsage;
     }
   }
   int fd = STDOUT_FILENO;
   if (path != nullptr) {
     fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-      std::perror(path);
-      return 2;
+      diag_perror(out, path);
+      return kDetsynthWriteFailed;
     }
+    out_init(out, fd);
   }
-  out_init(out, fd);
   if (!write_detection_file(options, out) || (path != nullptr && close(fd) != 0)) {
-    std::perror(path != nullptr ? path : "standard output");
-    return 2;
+    diag_perror(out, path != nullptr ? path : "standard output");
+    return kDetsynthWriteFailed;
   }
-  return 0;
+  return kExitOk;
 }

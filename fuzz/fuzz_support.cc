@@ -1,49 +1,7 @@
 #include "fuzz_support.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-
-MemoryFile memory_file(const uint8_t* data, size_t size) {
-  MemoryFile f;
-  f.fd = memfd_create("fuzz-input", 0);
-  if (f.fd < 0 || (size > 0 && write(f.fd, data, size) != static_cast<ssize_t>(size))) {
-    std::perror("memfd");
-    std::abort();
-  }
-  f.path = "/proc/self/fd/" + std::to_string(f.fd);
-  return f;
-}
-
-void close_memory_file(MemoryFile& file) {
-  close(file.fd);
-  file.fd = -1;
-}
-
-Captured run_captured(int (*main_fn)(int, char**), const std::vector<std::string>& argv) {
-  static int saved_out = dup(1);
-  static int saved_err = dup(2);
-  static int null_fd = open("/dev/null", O_WRONLY);
-  const int sink = memfd_create("fuzz-output", 0);
-  dup2(sink, 1);
-  dup2(null_fd, 2);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  Captured c;
-  c.status = main_fn(static_cast<int>(argv.size()), args.data());
-  std::fflush(stderr);
-  dup2(saved_out, 1);
-  dup2(saved_err, 2);
-  const off_t size = lseek(sink, 0, SEEK_END);
-  c.out.resize(static_cast<size_t>(size));
-  if (size > 0 && pread(sink, c.out.data(), c.out.size(), 0) != size) std::abort();
-  close(sink);
-  return c;
-}
 
 void fuzz_require(bool ok, const char* what, std::string_view line) {
   if (ok) return;

@@ -1,5 +1,6 @@
-// Shared pieces of the fuzz harnesses: feeding fuzz bytes to a program's
-// main function as a file and catching what it writes on standard output.
+// Shared pieces of the fuzz harnesses: the in-process runner of the tests
+// (a tool's main function on fuzz bytes held in a file in memory), and the
+// checks of what it writes.
 #ifndef FUZZ_FUZZ_SUPPORT_H_
 #define FUZZ_FUZZ_SUPPORT_H_
 
@@ -9,22 +10,7 @@
 #include <string_view>
 #include <vector>
 
-// An in-memory file holding data; its path is "/proc/self/fd/N".
-struct MemoryFile {
-  int fd;
-  std::string path;
-};
-MemoryFile memory_file(const uint8_t* data, size_t size);
-void close_memory_file(MemoryFile& file);
-
-struct Captured {
-  int status;
-  std::string out;
-};
-
-// Runs main_fn(argv) with standard output going to memory and standard
-// error to /dev/null, and gives back the exit status and the output.
-Captured run_captured(int (*main_fn)(int, char**), const std::vector<std::string>& argv);
+#include "in_process.h"
 
 // Stops the run with a message when a promise about the output is broken.
 void fuzz_require(bool ok, const char* what, std::string_view line);

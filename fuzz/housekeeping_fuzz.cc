@@ -151,8 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryFile file = memory_file(data + kOptionBytes, file_size);
   const Choice choice = choose(data, file.path);
   auto dump_main = [](int argc, char** argv) { return hkdump_main(argc, argv, GROUP_TABLE); };
-  const Captured first = run_captured(dump_main, choice.argv);
-  const Captured second = run_captured(dump_main, choice.argv);
+  const ProgramResult first = run_in_process(dump_main, choice.argv);
+  const ProgramResult second = run_in_process(dump_main, choice.argv);
   close_memory_file(file);
   fuzz_require(first.out == second.out && first.status == second.status, "same output twice", "");
   const bool whole = file_size % tlmframe::kRecordBytes == 0;

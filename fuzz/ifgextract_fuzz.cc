@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (carriage) argv.push_back("-c");
   argv.push_back("-F");
   argv.push_back(file.path);
-  const Captured first = run_captured(ifgextract_main, argv);
-  const Captured second = run_captured(ifgextract_main, argv);
+  const ProgramResult first = run_in_process(ifgextract_main, argv);
+  const ProgramResult second = run_in_process(ifgextract_main, argv);
   close_memory_file(file);
   fuzz_require(first.out == second.out && first.status == second.status, "same output twice", "");
   fuzz_require(first.status == 0 || first.status == 1, "exit status 0 or 1", std::to_string(first.status));

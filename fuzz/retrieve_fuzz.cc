@@ -89,17 +89,16 @@ std::vector<std::string> folder_names() {
 constexpr char kEarlierRun[] = "earlier run\n";
 
 struct Run {
-  Captured console;
+  ProgramResult console;
   std::string file[2];
 };
 
-Run run_once(int answer_fd) {
+Run run_once(const std::string& answer) {
   for (const char* name : kOutputs) {
     put_file(name, reinterpret_cast<const uint8_t*>(kEarlierRun), sizeof kEarlierRun - 1);
   }
-  lseek(answer_fd, 0, SEEK_SET);
   Run r;
-  r.console = run_captured([](int, char**) { return retrieve_main(); }, {"retrieve"});
+  r.console = run_in_process([](int, char**) { return retrieve_main(); }, {"retrieve"}, answer);
   for (int i = 0; i < 2; ++i) {
     FILE* f = std::fopen(kOutputs[i], "rb");
     r.file[i].clear();
@@ -185,16 +184,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   enter_private_folder();
   const size_t answer_size = data[0] < size - 1 ? data[0] : size - 1;
-  MemoryFile answer = memory_file(data + 1, answer_size);
-  const int saved_in = dup(0);
-  dup2(answer.fd, 0);
+  const std::string answer(reinterpret_cast<const char*>(data + 1), answer_size);
   put_file("all.det", data + 1 + answer_size, size - 1 - answer_size);
 
-  const Run first = run_once(0);
-  const Run second = run_once(0);
-  dup2(saved_in, 0);
-  close(saved_in);
-  close_memory_file(answer);
+  const Run first = run_once(answer);
+  const Run second = run_once(answer);
   leave_private_folder();
 
   const int status = first.console.status;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cinttypes>
 #include <cstdint>
 #include <cstring>
 
@@ -25,23 +24,10 @@ OutBuffer g_out;
 RecordReader g_reader;
 DumpRun g_run;
 
+constexpr InputEndTexts kInputEnd = {"No data", "Mismatch data", "Read error"};
+
 // The line prefix, "%x %5d %d\t", is at most this long.
 constexpr size_t kMaxPrefixBytes = 4 + 1 + kMaxIntChars + 1 + 1 + 1;
-
-// Reports why the input ended and gives the exit status.
-int report_read_end(long count, int64_t record_number, const char* program) {
-  int status = kExitFailure;
-  if (count == 0) {
-    diag_printf(g_out, "No data at record %" PRId64 "\n", record_number);
-    status = kExitOk;
-  } else if (count < 0) {
-    diag_printf(g_out, "Read error at record %" PRId64 "\n", record_number);
-  } else {
-    diag_printf(g_out, "Mismatch data at record %" PRId64 "\n", record_number);
-  }
-  if (!finish_output(g_out, program)) status = kExitFailure;
-  return status;
-}
 
 // The line of a group that reports a channel position when it moves:
 // "ait affset %d\n", before the data line of that subframe.
@@ -88,7 +74,9 @@ int dump_records(int fd, const DumpSettings& settings) {
   for (;;) {
     const unsigned char* record = nullptr;
     const long count = next_stored_record(g_reader, &record);
-    if (count != kRecordBytes) return report_read_end(count, g_run.records + 1, g_run.table->program);
+    if (count != kRecordBytes) {
+      return report_input_end(g_out, kInputEnd, count, g_run.records + 1, g_run.table->program);
+    }
     dump_run_record(g_run);
     RecordText number;
     make_record_text(number, g_run.records);
@@ -123,7 +111,7 @@ int run_dump(const DumpSettings& settings, const GroupTable& table) {
 int hkdump_main(int argc, char** argv, const GroupTable& table) {
   out_init(g_out, STDOUT_FILENO);
   DumpSettings settings;
-  const int status = parse_dump_options(argc, argv, settings);
+  const int status = parse_dump_options(argc, argv, settings, g_out);
   if (status >= 0) return status;
   return run_dump(settings, table);
 }

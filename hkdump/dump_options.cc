@@ -4,8 +4,8 @@
 
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 
+#include "diag.h"
 #include "group_table.h"
 
 namespace {
@@ -59,9 +59,7 @@ int parse_format_offset(const char* text) {
   return static_cast<int>(value);
 }
 
-void print_help() { std::fputs(kHelp, stderr); }
-
-int parse_dump_options(int argc, char** argv, DumpSettings& settings) {
+int parse_dump_options(int argc, char** argv, DumpSettings& settings, OutBuffer& out) {
   settings = DumpSettings{"", 0, 0, 0, 0};
   optind = 0;  // start afresh, also when called more than once in a process
   int c;
@@ -74,7 +72,7 @@ int parse_dump_options(int argc, char** argv, DumpSettings& settings) {
       case 'F':
         settings.input = optarg;
         if (access(optarg, F_OK) != 0) {
-          std::perror(optarg);
+          diag_perror(out, optarg);
           return kExitFailure;
         }
         break;
@@ -83,21 +81,21 @@ int parse_dump_options(int argc, char** argv, DumpSettings& settings) {
         break;
       case 'g':
         settings.format_offset = parse_format_offset(optarg);
-        std::fprintf(stderr, "%d\n", settings.format_offset);
+        diag_printf(out, "%d\n", settings.format_offset);
         break;
       case 'h':
-        print_help();
+        diag_puts(out, kHelp);
         return kExitOk;
       case '?':  // getopt has already said what was wrong
-        print_help();
+        diag_puts(out, kHelp);
         return kExitUsage;
       default:
         break;
     }
   }
   if (settings.group_option_count != 1) {
-    std::fputs("warning: invalid options count\n", stderr);
-    print_help();
+    diag_puts(out, "warning: invalid options count\n");
+    diag_puts(out, kHelp);
     return kExitUsage;
   }
   return -1;

@@ -3,9 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cinttypes>
-#include <cstdio>
-
 #include "diag.h"
 #include "int_format.h"
 #include "out_buffer.h"
@@ -23,25 +20,12 @@ constexpr const char kHelp[] =
     "\tc\tcarriage\n"
     "\th\thelp\n";
 
+constexpr InputEndTexts kInputEnd = {"No bytes read", "Byte mismatch reading", "Error reading"};
+
 // The run's buffers, large and reused for every record.
 OutBuffer g_out;
 RecordReader g_reader;
 SampleRun g_run;
-
-// Reports why the input ended and gives the exit status.
-int report_read_end(long count, int64_t record_counter) {
-  int status = kExitFailure;
-  if (count == 0) {
-    diag_printf(g_out, "No bytes read at record %" PRId64 "\n", record_counter);
-    status = kExitOk;
-  } else if (count < 0) {
-    diag_printf(g_out, "Error reading at record %" PRId64 "\n", record_counter);
-  } else {
-    diag_printf(g_out, "Byte mismatch reading at record %" PRId64 "\n", record_counter);
-  }
-  if (!finish_output(g_out, kProgram)) status = kExitFailure;
-  return status;
-}
 
 void write_record_number(int64_t record_counter) {
   char* p = out_reserve(g_out, kMaxIntChars + 1);
@@ -79,12 +63,12 @@ int parse_extract_options(int argc, char** argv, ExtractSettings& settings) {
         settings.mode = DecodeMode::kCarriage;
         break;
       case 'h':
-        std::fputs(kHelp, stderr);
+        diag_puts(g_out, kHelp);
         return kExitOk;
       case 'F':
         settings.input = optarg;
         if (access(optarg, F_OK) != 0) {
-          std::perror(optarg);
+          diag_perror(g_out, optarg);
           return kExitFailure;
         }
         break;
@@ -105,7 +89,9 @@ int extract_records(int fd, DecodeMode mode) {
   for (;;) {
     const unsigned char* record = nullptr;
     const long count = next_stored_record(g_reader, &record);
-    if (count != kRecordBytes) return report_read_end(count, g_run.records + 1);
+    if (count != kRecordBytes) {
+      return report_input_end(g_out, kInputEnd, count, g_run.records + 1, kProgram);
+    }
     if (sample_run_record(g_run, record)) {
       for (int index = 0; index < kSubframeCount; ++index) {
         SamplePass pass;
@@ -124,10 +110,9 @@ int extract_records(int fd, DecodeMode mode) {
 }  // namespace
 
 int run_extract(const ExtractSettings& settings) {
-  out_init(g_out, STDOUT_FILENO);
   const int fd = settings.input ? open(settings.input, O_RDONLY) : -1;
   if (fd < 0) {
-    std::fputs("Error opening file\n", stderr);
+    diag_puts(g_out, "Error opening file\n");
     return kExitOpenFailed;
   }
   const int status = extract_records(fd, settings.mode);
@@ -136,6 +121,7 @@ int run_extract(const ExtractSettings& settings) {
 }
 
 int ifgextract_main(int argc, char** argv) {
+  out_init(g_out, STDOUT_FILENO);
   ExtractSettings settings;
   const int status = parse_extract_options(argc, argv, settings);
   if (status >= 0) return status;

@@ -4,16 +4,12 @@
 #define IFGEXTRACT_EXTRACT_H_
 
 #include "decode.h"
+#include "exit_status.h"
 
 struct ExtractSettings {
   DecodeMode mode;
   const char* input;  // nullptr until -F names a file
 };
-
-// Exit statuses.  Reading to the end of the data is the normal end.
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;      // unreadable data, a bad -F name, a failed write
-constexpr int kExitOpenFailed = 255;
 
 // Parses the command line into settings.  Returns -1 to go on, or the exit
 // status when the run ends here (after -h, or a -F name that does not exist).
@@ -23,7 +19,7 @@ int parse_extract_options(int argc, char** argv, ExtractSettings& settings);
 // exit status.
 int run_extract(const ExtractSettings& settings);
 
-// Both of the above: what main does.
+// Standard output set up, then both of the above: what main does.
 int ifgextract_main(int argc, char** argv);
 
 #endif  // IFGEXTRACT_EXTRACT_H_

@@ -5,14 +5,11 @@
 #ifndef RETRIEVE_RETRIEVE_RUN_H_
 #define RETRIEVE_RETRIEVE_RUN_H_
 
-// Exit statuses: the entry was written, no entry carried the number, or a
-// fault (reported in one line on standard error).
-constexpr int kRetrieveWritten = 0;
-constexpr int kRetrieveNoMatch = 1;
-constexpr int kRetrieveFault = 2;
+#include "exit_status.h"
 
 // Runs in the current folder, answer on standard input, lines on standard
-// output; returns the exit status.
+// output; returns the exit status (kRetrieveWritten, kRetrieveNoMatch or
+// kRetrieveFault).
 int retrieve_main();
 
 #endif  // RETRIEVE_RETRIEVE_RUN_H_

@@ -20,21 +20,17 @@ std::string entry(int number, const std::string& samples) {
          std::to_string(number) + "\n1 0.5 0 1\n9\n1\n2\n3\n4\n5\n6\n";
 }
 
-struct Outcome {
-  ProgramResult console;
-  std::string samples;
-  std::string spectrum;
-};
-
-Outcome outcome(const std::string& dir, const ProgramResult& r) {
-  Outcome o{r, read_file(dir + "/interferogram.dat"), read_file(dir + "/spectrum.dat")};
-  unlink((dir + "/interferogram.dat").c_str());
-  unlink((dir + "/spectrum.dat").c_str());
+// The console and both files, which are then removed for the next run.
+std::string outcome(const TempDir& dir, const ProgramResult& r) {
+  std::string o = ::testing::PrintToString(r) + "\n--- interferogram.dat:\n" +
+                  dir.read("interferogram.dat") + "--- spectrum.dat:\n" + dir.read("spectrum.dat");
+  unlink(dir.path("interferogram.dat").c_str());
+  unlink(dir.path("spectrum.dat").c_str());
   return o;
 }
 
 TEST(RetrieveMain, RepeatedRunsMatchAFreshProcessAndLeakNothing) {
-  const std::string dir = make_temp_dir();
+  const TempDir dir;
   const int home = open(".", O_RDONLY | O_DIRECTORY);
   // The second entry's samples are null values, which leave the variables
   // as they were: zero in a fresh run, never a value of an earlier run.
@@ -43,24 +39,18 @@ TEST(RetrieveMain, RepeatedRunsMatchAFreshProcessAndLeakNothing) {
   for (int round = 0; round < 2; ++round) {
     for (const std::string& text : files) {
       for (const char* answer : {"1\n", "2\n", "oops\n"}) {
-        write_file(dir + "/all.det", text);
-        if (text.empty()) unlink((dir + "/all.det").c_str());
-        const Outcome fresh = outcome(dir, run_program({RETRIEVE_PATH}, answer, dir));
-        ASSERT_EQ(chdir(dir.c_str()), 0);
+        dir.put("all.det", text);
+        if (text.empty()) unlink(dir.path("all.det").c_str());
+        const std::string fresh = outcome(dir, run_program({RETRIEVE_PATH}, answer, dir.path()));
+        ASSERT_EQ(chdir(dir.path().c_str()), 0);
         const ProgramResult r = run_in_process([](int, char**) { return retrieve_main(); }, {"retrieve"}, answer);
         ASSERT_EQ(fchdir(home), 0);
-        const Outcome in_process = outcome(dir, r);
-        EXPECT_EQ(in_process.console.out, fresh.console.out) << text << answer;
-        EXPECT_EQ(in_process.console.err, fresh.console.err) << text << answer;
-        EXPECT_EQ(in_process.console.status, fresh.console.status) << text << answer;
-        EXPECT_EQ(in_process.samples, fresh.samples) << text << answer;
-        EXPECT_EQ(in_process.spectrum, fresh.spectrum) << text << answer;
+        EXPECT_EQ(outcome(dir, r), fresh) << text << answer;
       }
     }
   }
   EXPECT_EQ(open_descriptor_count(), before);
   close(home);
-  remove_tree(dir);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
-// Faults from outside the tools: full disks, inputs that are not files,
-// inputs that change under them.  Each must end with a clear message and a
-// non-zero status, and what was written before the fault must stand.
+// Faults from outside the raw-data tools: full disks, inputs that are not
+// files, inputs that change under them, files the user may not read.  Each
+// must end with a clear message and a non-zero status, and what was written
+// before the fault must stand: a whole prefix of a full run.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "run_program.h"
@@ -16,36 +18,26 @@ using namespace tlmframe;
 namespace {
 
 const std::string kIfgextract = IFGEXTRACT_PATH;
+const std::string kDumps[] = {HKDUMP_PATH, HKRAWDUMP_PATH};
+const std::string kPreload = "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH;
 
 class FaultTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = make_temp_dir(); }
-  void TearDown() override { remove_tree(dir_); }
-
   std::string telemetry(const std::string& name, int64_t records, int64_t tail = 0) {
-    SynthOptions o;
-    synth_defaults(o);
-    o.records = records;
-    o.tail_bytes = tail;
-    const std::string path = dir_ + "/" + name;
-    write_file(path, synth_bytes(o));
-    return path;
+    return dir_.put(name, synth_bytes(generated_records(records, tail)));
   }
-  ProgramResult shell(const std::string& command) { return run_program({"/bin/sh", "-c", command}); }
 
-  std::string dir_;
+  TempDir dir_;
 };
 
 TEST_F(FaultTest, FifoFedInSmallPiecesReadsWhole) {
   const std::string data = telemetry("data", 5, 77);
-  const std::string fifo = dir_ + "/fifo";
+  const std::string fifo = dir_.path("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const ProgramResult direct = shell(kIfgextract + " -F " + data);
-  const ProgramResult r =
-      shell("(dd if=" + data + " bs=313 2>/dev/null > " + fifo + " &) ; " + kIfgextract + " -F " + fifo);
-  EXPECT_EQ(r.out, direct.out);
-  EXPECT_EQ(r.err, "Byte mismatch reading at record 6\n");
-  EXPECT_EQ(r.status, 1);
+  const ProgramResult direct = run_shell(kIfgextract + " -F " + data);
+  EXPECT_EQ(run_shell("(dd if=" + data + " bs=313 2>/dev/null > " + fifo + " &) ; " + kIfgextract +
+                      " -F " + fifo),
+            (ProgramResult{direct.out, "Byte mismatch reading at record 6\n", 1}));
 }
 
 // The tool is held back by a slow reader of its output while the file is
@@ -53,41 +45,67 @@ TEST_F(FaultTest, FifoFedInSmallPiecesReadsWhole) {
 // the records before it, and say where the data stopped.
 TEST_F(FaultTest, FileTruncatedWhileBeingRead) {
   const std::string data = telemetry("data", 120);
-  const std::string whole = shell(kIfgextract + " -c -F " + data).out;
-  const std::string command = kIfgextract + " -c -F " + data + " 2>" + dir_ + "/err | (" +
-                              "dd bs=1 count=1 2>/dev/null; truncate -s " +
-                              std::to_string(50 * kRecordBytes + 100) + " " + data + "; cat)";
-  const ProgramResult r = shell(command);
-  const std::string err = read_file(dir_ + "/err");
-  EXPECT_EQ(err, "Byte mismatch reading at record 51\n");
+  const std::string whole = run_shell(kIfgextract + " -c -F " + data).out;
+  const ProgramResult r = run_shell(kIfgextract + " -c -F " + data + " 2>" + dir_.path("err") +
+                                    " | (dd bs=1 count=1 2>/dev/null; truncate -s " +
+                                    std::to_string(50 * kRecordBytes + 100) + " " + data + "; cat)");
+  EXPECT_EQ(dir_.read("err"), "Byte mismatch reading at record 51\n");
   const size_t end_of_50 = whole.find("\n50\n") + 4;
   ASSERT_NE(end_of_50, std::string::npos + 4);
   EXPECT_EQ(r.out, whole.substr(0, end_of_50));
 }
 
+// The dumps' file is cut to 30 records and a piece just after their first
+// read (twelve records): they read on to the new end and report the piece,
+// exactly as a run over the shorter file does.
+TEST_F(FaultTest, DumpedFileTruncatedWhileBeingRead) {
+  const int64_t kept = 30 * kRecordBytes + 100;
+  const std::string shorter = telemetry("shorter", 30, 100);
+  for (const std::string& program : kDumps) {
+    const std::string data = telemetry("data", 60);
+    const ProgramResult r = run_shell(kPreload + " SHRINK_PATH=" + data + " SHRINK_SIZE=" +
+                                      std::to_string(kept) + " " + program + " -m -F " + data);
+    EXPECT_EQ(r, (ProgramResult{run_shell(program + " -m -F " + shorter).out,
+                                "Mismatch data at record 31\n", 1}));
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 90 * (program == HKDUMP_PATH ? 3 : 1))
+        << program;
+  }
+}
+
 TEST_F(FaultTest, FileVanishingBetweenExistenceTestAndOpen) {
   const std::string data = telemetry("data", 3);
-  const ProgramResult r =
-      shell("ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH " VANISH_PATH=" + data +
-            " " + kIfgextract + " -F " + data);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Error opening file\n");
-  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(run_shell(kPreload + " VANISH_PATH=" + data + " " + kIfgextract + " -F " + data),
+            (ProgramResult{"", "Error opening file\n", 255}));
   EXPECT_NE(access(data.c_str(), F_OK), 0);
 }
 
+TEST_F(FaultTest, UnreadableFileFailsToOpen) {
+  const std::string path = telemetry("secret", 2);
+  chmod(path.c_str(), 0);
+  chmod(dir_.path().c_str(), 0755);
+  for (const std::string& program : kDumps) {
+    const auto r = run_unprivileged(program + " -p -F " + path);
+    if (!r) GTEST_SKIP() << "cannot run the build as nobody here";
+    EXPECT_EQ(*r, (ProgramResult{"", path + ": Permission denied\n", 1})) << program;
+  }
+}
+
+// A file-size limit stands in for a disk that fills while the tool writes;
+// the output is larger than the tool's buffer, so the run stops midway.
 TEST_F(FaultTest, OutputFileLimitReachedMidway) {
-  // A file-size limit stands in for a disk that fills while the tool writes.
-  const std::string data = telemetry("data", 40);
-  const ProgramResult r =
-      shell("trap '' XFSZ; ulimit -f 64; " + kIfgextract + " -F " + data + " > " + dir_ + "/out");
-  EXPECT_EQ(r.err, "ifgextract: standard output: File too large\n");
-  EXPECT_EQ(r.status, 1);
-  // What did reach the file is a whole prefix of the full output.
-  const std::string whole = shell(kIfgextract + " -F " + data).out;
-  const std::string got = read_file(dir_ + "/out");
-  EXPECT_GT(got.size(), 0u);
-  EXPECT_EQ(whole.compare(0, got.size(), got), 0);
+  const struct {
+    std::string program, name, args;
+  } cases[] = {{kIfgextract, "ifgextract", " -F " + telemetry("data", 40)},
+               {HKDUMP_PATH, "hkdump", " -s -F " + telemetry("long", 2000)},
+               {HKRAWDUMP_PATH, "hkrawdump", " -s -F " + dir_.path("long")}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(run_shell("trap '' XFSZ; ulimit -f 64; " + c.program + c.args + " > " + dir_.path("out")),
+              (ProgramResult{"", c.name + ": standard output: File too large\n", 1}));
+    const std::string whole = run_shell(c.program + c.args).out;
+    const std::string got = dir_.read("out");
+    EXPECT_EQ(got.size(), 64u * 512) << c.name;
+    EXPECT_EQ(whole.compare(0, got.size(), got), 0) << c.name;
+  }
 }
 
 TEST_F(FaultTest, ClosedPipeEndsTheToolQuietly) {

@@ -26,13 +26,11 @@ const std::string kOpening =
 class RetrieveFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = make_temp_dir();
-    write_file(path("interferogram.dat"), "older samples\n");
-    write_file(path("spectrum.dat"), "older spectrum\n");
+    dir_.put("interferogram.dat", "older samples\n");
+    dir_.put("spectrum.dat", "older spectrum\n");
   }
-  void TearDown() override { remove_tree(dir_); }
 
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string path(const std::string& name) const { return dir_.path(name); }
 
   // A generated detection file of entries numbered from 1.
   void detections(const std::string& name, int entries, int samples, int spectrum) {
@@ -45,22 +43,22 @@ class RetrieveFaultTest : public ::testing::Test {
   // retrieve started by the shell in the folder, after the given prefix of
   // variables or commands.
   ProgramResult retrieve(const std::string& prefix, const std::string& answer) {
-    return run_program({"/bin/sh", "-c", prefix + " exec " + kRetrieve}, answer, dir_);
+    return run_shell(prefix + " exec " + kRetrieve, answer, dir_.path());
   }
 
   void expect_earlier_files_kept(bool samples_too = true) const {
     if (samples_too) {
-      EXPECT_EQ(read_file(path("interferogram.dat")), "older samples\n");
+      EXPECT_EQ(dir_.read("interferogram.dat"), "older samples\n");
     }
-    EXPECT_EQ(read_file(path("spectrum.dat")), "older spectrum\n");
-    for (const auto& f : std::filesystem::directory_iterator(dir_)) {
+    EXPECT_EQ(dir_.read("spectrum.dat"), "older spectrum\n");
+    for (const auto& f : std::filesystem::directory_iterator(dir_.path())) {
       const std::string name = f.path().filename().string();
       EXPECT_TRUE(name == "all.det" || name == "interferogram.dat" || name == "spectrum.dat")
           << "left behind: " << name;
     }
   }
 
-  std::string dir_;
+  TempDir dir_;
 };
 
 TEST_F(RetrieveFaultTest, DetectionFileFedInSmallPiecesReadsWhole) {
@@ -68,18 +66,15 @@ TEST_F(RetrieveFaultTest, DetectionFileFedInSmallPiecesReadsWhole) {
   std::filesystem::copy_file(path("source"), path("all.det"));
   const ProgramResult direct = retrieve("", "3\n");
   ASSERT_EQ(direct.status, 0) << direct.err;
-  const std::string samples = read_file(path("interferogram.dat"));
-  const std::string spectrum = read_file(path("spectrum.dat"));
+  const std::string samples = dir_.read("interferogram.dat");
+  const std::string spectrum = dir_.read("spectrum.dat");
   std::filesystem::remove(path("all.det"));
   std::filesystem::remove(path("interferogram.dat"));
   std::filesystem::remove(path("spectrum.dat"));
   ASSERT_EQ(mkfifo(path("all.det").c_str(), 0600), 0);
-  const ProgramResult r = retrieve("(dd if=source bs=313 2>/dev/null > all.det &);", "3\n");
-  EXPECT_EQ(r.out, direct.out);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(read_file(path("interferogram.dat")), samples);
-  EXPECT_EQ(read_file(path("spectrum.dat")), spectrum);
+  EXPECT_EQ(retrieve("(dd if=source bs=313 2>/dev/null > all.det &);", "3\n"), direct);
+  EXPECT_EQ(dir_.read("interferogram.dat"), samples);
+  EXPECT_EQ(dir_.read("spectrum.dat"), spectrum);
 }
 
 // The file is cut inside an early entry just after the first read: the
@@ -89,59 +84,48 @@ TEST_F(RetrieveFaultTest, DetectionFileTruncatedWhileBeingRead) {
   constexpr size_t kKept = 100000;
   detections("all.det", 20, 500, 2000);
   ASSERT_GT(std::filesystem::file_size(path("all.det")), 2 * kKept);
-  write_file(path("shorter"), read_file(path("all.det")).substr(0, kKept));
+  dir_.put("shorter", dir_.read("all.det").substr(0, kKept));
   const ProgramResult r =
       retrieve(kPreload + " SHRINK_PATH=all.det SHRINK_SIZE=" + std::to_string(kKept), "20\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out.find(" Finished!"), std::string::npos);
   EXPECT_NE(r.err.find("end of file"), std::string::npos) << r.err;
   std::filesystem::rename(path("shorter"), path("all.det"));
-  const ProgramResult expected = retrieve("", "20\n");
-  EXPECT_EQ(r.out, expected.out);
-  EXPECT_EQ(r.err, expected.err);
+  EXPECT_EQ(r, retrieve("", "20\n"));
   expect_earlier_files_kept();
 }
 
 TEST_F(RetrieveFaultTest, DetectionFileVanishingBeforeTheOpen) {
   detections("all.det", 2, 10, 10);
-  const ProgramResult r = retrieve(kPreload + " VANISH_PATH=all.det", "1\n");
-  EXPECT_EQ(r.out, kOpening);
-  EXPECT_EQ(r.err, "retrieve: all.det: No such file or directory\n");
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(retrieve(kPreload + " VANISH_PATH=all.det", "1\n"),
+            (ProgramResult{kOpening, "retrieve: all.det: No such file or directory\n", 2}));
   EXPECT_FALSE(std::filesystem::exists(path("all.det")));
   expect_earlier_files_kept();
 }
 
 TEST_F(RetrieveFaultTest, UnreadableDetectionFileAndUnwritableFolder) {
   detections("all.det", 2, 10, 10);
-  chmod(dir_.c_str(), 0755);
-  const std::string command = as_unprivileged(kRetrieve);
-  if (command.empty()) GTEST_SKIP() << "no setpriv to drop root";
-
+  chmod(dir_.path().c_str(), 0755);
   // The folder and the files in it belong to root: nobody may read the
   // readable files and write none, nor create any.
-  ProgramResult r = run_program({"/bin/sh", "-c", command}, "2\n", dir_);
-  if (unprivileged_run_impossible(r)) GTEST_SKIP() << "nobody cannot run the build: " << r.err;
-  EXPECT_EQ(r.out, kOpening + " #=  1\n #=  2\n");
-  EXPECT_EQ(r.err, "retrieve: interferogram.dat: Permission denied\n");
-  EXPECT_EQ(r.status, 2);
+  const auto r = run_unprivileged(kRetrieve, "2\n", dir_.path());
+  if (!r) GTEST_SKIP() << "cannot run the build as nobody here";
+  EXPECT_EQ(*r, (ProgramResult{kOpening + " #=  1\n #=  2\n",
+                               "retrieve: interferogram.dat: Permission denied\n", 2}));
   expect_earlier_files_kept();
 
   chmod(path("all.det").c_str(), 0);
-  r = run_program({"/bin/sh", "-c", command}, "2\n", dir_);
-  EXPECT_EQ(r.out, kOpening);
-  EXPECT_EQ(r.err, "retrieve: all.det: Permission denied\n");
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(run_unprivileged(kRetrieve, "2\n", dir_.path()),
+            (ProgramResult{kOpening, "retrieve: all.det: Permission denied\n", 2}));
   expect_earlier_files_kept();
 }
 
 TEST_F(RetrieveFaultTest, DiskFillingWhileTheInterferogramIsWritten) {
   // A limit of 1024 bytes stands in for a full disk: 500 samples take more.
   detections("all.det", 2, 500, 100);
-  const ProgramResult r = retrieve("trap '' XFSZ; ulimit -f 2;", "2\n");
-  EXPECT_EQ(r.out, kOpening + " #=  1\n #=  2\n Written interferogram no.=   2\n");
-  EXPECT_EQ(r.err, "retrieve: interferogram.dat: File too large; the file is incomplete\n");
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(retrieve("trap '' XFSZ; ulimit -f 2;", "2\n"),
+            (ProgramResult{kOpening + " #=  1\n #=  2\n Written interferogram no.=   2\n",
+                           "retrieve: interferogram.dat: File too large; the file is incomplete\n", 2}));
   EXPECT_EQ(std::filesystem::file_size(path("interferogram.dat")), 1024u);
   expect_earlier_files_kept(/*samples_too=*/false);
 }

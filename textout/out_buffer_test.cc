@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <string>
 
-#include "run_program.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -16,8 +16,8 @@ namespace {
 OutBuffer g_out;
 
 TEST(OutBuffer, WritesEverythingInOrderAcrossManyFlushes) {
-  const std::string dir = make_temp_dir();
-  const std::string path = dir + "/out";
+  const TempDir dir;
+  const std::string path = dir.path("out");
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   out_init(g_out, fd);
@@ -39,7 +39,6 @@ TEST(OutBuffer, WritesEverythingInOrderAcrossManyFlushes) {
   EXPECT_TRUE(out_flush(g_out));
   close(fd);
   EXPECT_EQ(read_file(path), want);
-  remove_tree(dir);
 }
 
 TEST(OutBuffer, KeepsTheFirstWriteErrorAndDropsTheRest) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "run_program.h"
+#include "temp_dir.h"
 
 using namespace tlmframe;
 
@@ -43,12 +43,10 @@ std::vector<long> read_all_counts(int fd, const std::string& want) {
 }
 
 std::vector<long> counts_for_file(const std::string& data) {
-  const std::string dir = make_temp_dir();
-  write_file(dir + "/f", data);
-  const int fd = open((dir + "/f").c_str(), O_RDONLY);
+  const TempDir dir;
+  const int fd = open(dir.put("f", data).c_str(), O_RDONLY);
   std::vector<long> counts = read_all_counts(fd, data);
   close(fd);
-  remove_tree(dir);
   return counts;
 }
 
@@ -93,15 +91,14 @@ TEST(ReadRecord, PipeDeliveringSmallPiecesStillGivesWholeRecords) {
 }
 
 TEST(ReadRecord, ReadErrorGivesMinusOneWithErrno) {
-  const std::string dir = make_temp_dir();
-  const int fd = open(dir.c_str(), O_RDONLY);  // a directory opens but cannot be read
+  const TempDir dir;
+  const int fd = open(dir.path().c_str(), O_RDONLY);  // a directory opens but cannot be read
   ASSERT_GE(fd, 0);
   reader_init(g_reader, fd);
   EXPECT_EQ(read_record(g_reader, g_record), -1);
   EXPECT_EQ(g_reader.error, EISDIR);
   EXPECT_EQ(read_record(g_reader, g_record), -1);
   close(fd);
-  remove_tree(dir);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "record.h"
 #include "record_reader.h"
+#include "temp_dir.h"
 
 using namespace tlmframe;
 
@@ -73,17 +74,15 @@ TEST(StoredRecord, SyncSearchAgreesWithTheSwappedRecord) {
 }
 
 TEST(StoredRecord, ReaderHandsOutRecordsInPlace) {
-  char path[] = "/tmp/stored_record_test.XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
   std::string file;
   for (unsigned seed : {1u, 2u}) {
     fill_bytes(seed);
     file.append(reinterpret_cast<const char*>(g_bytes), kRecordBytes);
   }
   file.append(100, 'x');
-  ASSERT_EQ(write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-  ASSERT_EQ(lseek(fd, 0, SEEK_SET), 0);
+  const TempDir dir;
+  const int fd = open(dir.put("records", file).c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
   static RecordReader reader;
   reader_init(reader, fd);
   const unsigned char* bytes = nullptr;
@@ -94,7 +93,6 @@ TEST(StoredRecord, ReaderHandsOutRecordsInPlace) {
   EXPECT_EQ(next_stored_record(reader, &bytes), 100);
   EXPECT_EQ(next_stored_record(reader, &bytes), 0);
   close(fd);
-  unlink(path);
 }
 
 }  // namespace

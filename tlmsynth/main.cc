@@ -3,16 +3,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "diag.h"
+#include "exit_status.h"
 #include "synth.h"
 
 using namespace tlmframe;
 
 namespace {
 
+constexpr const char kProgram[] = "tlmsynth";
 constexpr const char kUsage[] =
     "usage: tlmsynth [-cgu] [-n records] [-s rows] [-S period] [-i first] [-k records]\n"
     "                [-d percent] [-t bytes] [-r seed] [-w col:chan=value]...\n"
@@ -43,14 +45,25 @@ bool parse_long(const char* text, long low, long high, long& value) {
   return end != text && *end == '\0' && errno == 0 && value >= low && value <= high;
 }
 
+// Standard output: the usage asked for with -h.  The records are written
+// straight to their descriptor, so nothing is ever left in it before a
+// message.
+OutBuffer g_out;
+
 int usage_error(const char* what, const char* text) {
-  std::fprintf(stderr, "tlmsynth: bad %s: %s\n%s", what, text, kUsage);
-  return 2;
+  diag_printf(g_out, "tlmsynth: bad %s: %s\n%s", what, text, kUsage);
+  return kExitUsage;
+}
+
+int output_error(const char* output) {
+  diag_printf(g_out, "tlmsynth: %s: %s\n", output, std::strerror(errno));
+  return kExitFailure;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  out_init(g_out, STDOUT_FILENO);
   SynthOptions o;
   synth_defaults(o);
   const char* output = nullptr;
@@ -105,21 +118,19 @@ int main(int argc, char** argv) {
         ++o.placed_count;
         break;
       case 'o': output = optarg; break;
-      case 'h': std::fputs(kUsage, stdout); return 0;
-      default: std::fputs(kUsage, stderr); return 2;
+      case 'h':
+        out_puts(g_out, kUsage);
+        return finish_output(g_out, kProgram) ? kExitOk : kExitFailure;
+      default: diag_puts(g_out, kUsage); return kExitUsage;
     }
   }
   int fd = STDOUT_FILENO;
   if (output != nullptr) {
     fd = open(output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-      std::fprintf(stderr, "tlmsynth: %s: %s\n", output, std::strerror(errno));
-      return 1;
-    }
+    if (fd < 0) return output_error(output);
   }
   if (!synth_write(o, fd) || (output != nullptr && close(fd) != 0)) {
-    std::fprintf(stderr, "tlmsynth: %s: %s\n", output ? output : "standard output", std::strerror(errno));
-    return 1;
+    return output_error(output ? output : "standard output");
   }
-  return 0;
+  return kExitOk;
 }

@@ -3,48 +3,49 @@
 #ifndef TESTS_SUPPORT_RUN_PROGRAM_H_
 #define TESTS_SUPPORT_RUN_PROGRAM_H_
 
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
-struct ProgramResult {
-  int status;       // exit status, or 128 + signal number when killed by a signal
-  std::string out;  // everything written on standard output
-  std::string err;  // everything written on standard error
-};
+#include "in_process.h"
+#include "temp_dir.h"
 
 // argv[0] is the path of the program.  stdin_data is fed on standard input
-// (through a file, so a large input cannot block); cwd, when not empty, is
-// the working directory of the child.
+// (from a file, so a large input cannot block); cwd, when not empty, is the
+// working directory of the child.
 ProgramResult run_program(const std::vector<std::string>& argv,
                           const std::string& stdin_data = "",
                           const std::string& cwd = "");
 
-// Runs a program's main function in this process the same way: standard
-// input, output and error go through files for the call, then back to
-// where they were.
-using MainFunction = int (*)(int argc, char** argv);
-ProgramResult run_in_process(MainFunction main_fn, const std::vector<std::string>& argv,
-                             const std::string& stdin_data = "");
+// A shell command line run the same way, for redirections and pipes.
+ProgramResult run_shell(const std::string& command, const std::string& stdin_data = "",
+                        const std::string& cwd = "");
+
+// How a failed expectation shows a result.
+void PrintTo(const ProgramResult& r, std::ostream* os);
+
+// One run of a program as a row of a table: the command line after the
+// program's path (an input file is put in place by the table's author, and
+// named here), and what the run should give in full.
+struct ProgramCase {
+  std::vector<std::string> args;
+  ProgramResult want;
+};
+
+// Runs every case of the table and expects what it gives.
+void expect_cases(const std::string& program, const std::vector<ProgramCase>& cases);
 
 // The number of descriptors this process holds open.
 size_t open_descriptor_count();
 
-// A fresh empty directory under TMPDIR (or /tmp), removed by remove_tree.
-std::string make_temp_dir();
-void remove_tree(const std::string& path);
-
 // Permission bits do not stop root, so a test of a file that may not be
-// read or written runs the tool as nobody when it is started by root.
-// Returns the shell command that does so, or "" when root cannot drop its
-// rights here (no setpriv).
-std::string as_unprivileged(const std::string& command);
-
-// True when the run of an as_unprivileged command failed because nobody
-// may not start the program at all (the build in a closed folder); the
-// test is then skipped.
-bool unprivileged_run_impossible(const ProgramResult& r);
-
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& data);
+// read or written runs the tool as nobody when it is started by root: the
+// shell command is run so.  Nothing when that cannot be done here (no
+// setpriv to drop root's rights, or the build in a folder closed to
+// nobody); the test is then skipped.
+std::optional<ProgramResult> run_unprivileged(const std::string& command,
+                                              const std::string& stdin_data = "",
+                                              const std::string& cwd = "");
 
 #endif  // TESTS_SUPPORT_RUN_PROGRAM_H_

@@ -37,6 +37,14 @@ std::string telemetry_bytes(const std::vector<TelemetryRecord>& records, size_t 
   return out;
 }
 
+SynthOptions generated_records(int64_t records, int64_t tail_bytes) {
+  SynthOptions o;
+  synth_defaults(o);
+  o.records = records;
+  o.tail_bytes = tail_bytes;
+  return o;
+}
+
 std::string synth_bytes(const SynthOptions& options) {
   std::string out;
   TelemetryRecord r;

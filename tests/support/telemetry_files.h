@@ -25,6 +25,10 @@ void set_channel(tlmframe::TelemetryRecord& record, int sub, int sync_row, int c
 // The file bytes of the records, followed by tail_bytes bytes of one more.
 std::string telemetry_bytes(const std::vector<tlmframe::TelemetryRecord>& records, size_t tail_bytes = 0);
 
+// The generator's default options for records whole records and tail_bytes
+// of one more.
+SynthOptions generated_records(int64_t records, int64_t tail_bytes = 0);
+
 // The generator's stream for options, as file bytes.
 std::string synth_bytes(const SynthOptions& options);
 

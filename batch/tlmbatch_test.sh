@@ -12,19 +12,9 @@ set -uo pipefail
 tlmbatch=${1:?} tlmsynth=${2:?} ifgextract=${3:?} hkdump=${4:?} hkrawdump=${5:?}
 command -v parallel >/dev/null || { echo "GNU parallel is not installed: skipped"; exit 77; }
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/tlmbatch_test.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp" || exit 1
+# shellcheck source=../tests/support/shell_checks.sh
+. "$(dirname "$0")/../tests/support/shell_checks.sh" tlmbatch
 
-failures=0 cases=0
-fail() {
-  echo "FAIL [$current]: $*" >&2
-  failures=$((failures + 1))
-}
-start() {
-  current=$1
-  cases=$((cases + 1))
-}
 
 # The start of a command run as the tester: nobody when this is root, with
 # a home of its own for GNU parallel.
@@ -180,8 +170,4 @@ start "a progress bar on a terminal"
 "${as_tester[@]}" script -qec "$(printf '%q ' "$tlmbatch" -o bar "$ifgextract" "${files[@]}")" /dev/null >screen
 grep -q '100%' screen || fail "no progress bar: $(tr '\r' '\n' <screen | head -5)"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s) in $cases case(s)" >&2
-  exit 1
-fi
-echo "tlmbatch: $cases case(s) passed"
+finish

@@ -13,17 +13,11 @@ completion=${1:?} src=${2:?}
 # shellcheck source=../man/page_options.sh
 . "$src/man/page_options.sh"
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/completion_test.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp" || exit 1
+# shellcheck source=../tests/support/shell_checks.sh
+. "$src/tests/support/shell_checks.sh" completion
 mkdir "logs dir" out
 touch run1.tlm "run 2.tlm" notes.txt
 
-failures=0 cases=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
 
 # What is offered for a command line typed up to its end (a trailing blank
 # starts an empty word): the offers sorted and joined by commas.
@@ -95,8 +89,4 @@ for program in ifgextract hkdump hkrawdump tlmsynth quicklook tlmbatch; do
     fail "$program: offered $(tr '\n' ' ' <<<"$offered")but its page documents $(tr '\n' ' ' <<<"$documented")"
 done
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s) in $cases case(s)" >&2
-  exit 1
-fi
-echo "completion: $cases case(s) passed"
+finish

@@ -15,19 +15,9 @@ hkdump=${5:-} hkrawdump=${6:-} retrieve=${7:-}
 
 command -v gnuplot >/dev/null || { echo "gnuplot is not installed: skipped"; exit 77; }
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/quicklook_test.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp" || exit 1
+# shellcheck source=support/shell_checks.sh
+. "$(dirname "$0")/support/shell_checks.sh" "quicklook_$part"
 
-failures=0 cases=0
-fail() {
-  echo "FAIL [$current]: $*" >&2
-  failures=$((failures + 1))
-}
-start() {
-  current=$1
-  cases=$((cases + 1))
-}
 
 # A PNG file: the eight signature bytes, then the IHDR chunk whose first
 # eight data bytes are the width and height, big-endian.
@@ -272,8 +262,4 @@ case $part in
   *) echo "unknown part $part" >&2; exit 2 ;;
 esac
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s) in $cases case(s)" >&2
-  exit 1
-fi
-echo "quicklook $part: $cases case(s) passed"
+finish

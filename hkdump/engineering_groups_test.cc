@@ -14,13 +14,6 @@ using namespace tlmframe;
 namespace {
 
 TelemetryRecord g_record;  // words in host order, as the tests set them
-unsigned char g_stored[kRecordBytes];
-
-// Subframe sub of g_record as it is stored in a file.
-StoredSubframe stored_record_subframe(int sub) {
-  encode_record(g_record, g_stored);
-  return stored_subframe(g_stored, sub);
-}
 
 // Fills column 12 with a value that no test expects, the rest with 0.
 void clear_record() {
@@ -38,7 +31,7 @@ std::string dump(int code, int sub, int sync_row, int format_offset = 0, int hex
   GroupPositions at{};
   group->place(*group, at, sync_row, format_offset);
   int values[kMaxLineValues];
-  group->read(*group, at, stored_record_subframe(sub), values);
+  group->read(*group, at, stored_subframe(stored_record(g_record), sub), values);
   char line[kMaxGroupTextBytes];
   const char* end = group->write(line, values, group->value_count, hex_flag);
   return std::string(static_cast<const char*>(line), end);

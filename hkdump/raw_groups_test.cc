@@ -13,13 +13,6 @@ using namespace tlmframe;
 namespace {
 
 TelemetryRecord g_record;  // words in host order, as the tests set them
-unsigned char g_stored[kRecordBytes];
-
-// Subframe sub of g_record as it is stored in a file.
-StoredSubframe stored_record_subframe(int sub) {
-  encode_record(g_record, g_stored);
-  return stored_subframe(g_stored, sub);
-}
 GroupPositions g_at;
 
 // Column 4 of every row holds 0xA000 plus its record row number (subframe
@@ -44,7 +37,7 @@ std::string update(int code, int sync_row, int format_offset = 0) {
 std::string print(int code, int sub, int hex_flag = 0) {
   const ChannelGroup* group = find_group(kRawTable, code);
   int values[kMaxLineValues];
-  group->read(*group, g_at, stored_record_subframe(sub), values);
+  group->read(*group, g_at, stored_subframe(stored_record(g_record), sub), values);
   char line[kMaxGroupTextBytes];
   const char* end = group->write(line, values, group->value_count, hex_flag);
   return std::string(static_cast<const char*>(line), end);

@@ -7,21 +7,15 @@
 #include <random>
 #include <vector>
 
-#include "synth.h"
+#include "telemetry_files.h"
 
 using namespace tlmframe;
 
 namespace {
 
 TelemetryRecord g_record;  // words in host order, as the tests set them
-unsigned char g_stored[kRecordBytes];
 Decoder g_decoder;
 
-// g_record as it is stored in a file, as the decoder reads it.
-const unsigned char* stored() {
-  encode_record(g_record, g_stored);
-  return g_stored;
-}
 
 // Group k of subframe sub: control (or carriage) word and the two detector words.
 void set_group(int sub, int k, uint16_t control, uint16_t w1, uint16_t w2) {
@@ -64,12 +58,12 @@ TEST(RescaleHeldValue, FollowsTheGainTableAndItsLawBeyondIt) {
 TEST(DecodeSubframe, FirstGroupOfTheRunIsOnlyHeld) {
   start(DecodeMode::kTwoDetector);
   for (int k = 0; k < kGroupsPerSubframe; ++k) set_group(0, k, 0x0007, word_for(16385 + k), word_for(16385 - k));
-  ASSERT_EQ(decode_subframe(g_decoder, stored(), 0), 431);
+  ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 0), 431);
   EXPECT_EQ(g_decoder.detector1_samples[0], 0);  // group 0, released by group 1
   EXPECT_EQ(g_decoder.detector2_samples[430], -430);
   // The pair of group 431 is released by the first group of the next subframe.
   for (int k = 0; k < kGroupsPerSubframe; ++k) set_group(1, k, 0x0007, word_for(20000), word_for(10000));
-  ASSERT_EQ(decode_subframe(g_decoder, stored(), 1), 432);
+  ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 1), 432);
   EXPECT_EQ(g_decoder.detector1_samples[0], 431);
   EXPECT_EQ(g_decoder.detector2_samples[0], -431);
   EXPECT_EQ(g_decoder.detector1_samples[1], 20000 - 16385);
@@ -79,10 +73,10 @@ TEST(DecodeSubframe, UnflaggedGroupsAreDroppedAndTheHeldPairWaits) {
   start(DecodeMode::kTwoDetector);
   set_group(0, 0, 0x0007, word_for(16395), word_for(16375));  // held: 10, -10 at gain 3
   for (int k = 1; k < kGroupsPerSubframe; ++k) set_group(0, k, 0x0002, word_for(1), word_for(2));
-  EXPECT_EQ(decode_subframe(g_decoder, stored(), 0), 0);
-  EXPECT_EQ(decode_subframe(g_decoder, stored(), 2), 0);  // nothing held changes
+  EXPECT_EQ(decode_subframe(g_decoder, stored_record(g_record), 0), 0);
+  EXPECT_EQ(decode_subframe(g_decoder, stored_record(g_record), 2), 0);  // nothing held changes
   set_group(1, 0, 0x0005, word_for(16385), word_for(16385));  // gain 2 releases, factor 0.5
-  EXPECT_EQ(decode_subframe(g_decoder, stored(), 1), 1);
+  EXPECT_EQ(decode_subframe(g_decoder, stored_record(g_record), 1), 1);
   EXPECT_EQ(g_decoder.detector1_samples[0], 5);
   EXPECT_EQ(g_decoder.detector2_samples[0], -5);
 }
@@ -95,7 +89,7 @@ TEST(DecodeSubframe, GainStepsBetweenHeldAndReleasingGroups) {
     const uint16_t control = static_cast<uint16_t>(0xFFF8 | (gains[k] << 1) | 1);  // high bits unread
     set_group(0, k, control, word_for(16385 + 3), word_for(16385 - 3));
   }
-  ASSERT_EQ(decode_subframe(g_decoder, stored(), 0), 6);
+  ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 0), 6);
   const int32_t* d1 = g_decoder.detector1_samples;
   const int32_t* d2 = g_decoder.detector2_samples;
   EXPECT_EQ(d1[0], 1);    // 3 at gain 3, released by gain 2: 1.5 truncated
@@ -113,7 +107,7 @@ TEST(DecodeSubframe, CarriageModeTakesTheTopTwelveBitsOfEveryGroup) {
   start(DecodeMode::kCarriage);
   for (int k = 0; k < kGroupsPerSubframe; ++k) set_group(2, k, static_cast<uint16_t>(k << 4 | 0xF), 0xFFFF, 0);
   set_group(2, 5, 0xABCD, 0, 0);
-  ASSERT_EQ(decode_subframe(g_decoder, stored(), 2), 432);
+  ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 2), 432);
   EXPECT_EQ(g_decoder.carriage_samples[5], 2748);
   EXPECT_EQ(g_decoder.carriage_samples[431], 431);
   EXPECT_EQ(g_decoder.gain.primed, -1);  // carriage mode leaves the gain state alone
@@ -158,7 +152,7 @@ TEST(DecodeSubframe, RandomWordsDecodeAsThePlainRuleReads) {
     }
     for (int index = 0; index < kSubframeCount; ++index) {
       const std::vector<int32_t> want = plain.decode(index);
-      const int n = decode_subframe(g_decoder, stored(), index);
+      const int n = decode_subframe(g_decoder, stored_record(g_record), index);
       ASSERT_EQ(2 * n, static_cast<int>(want.size())) << round << " " << index;
       for (int l = 0; l < n; ++l) {
         ASSERT_EQ(g_decoder.detector1_samples[l], want[2 * l]) << round << " " << l;
@@ -173,9 +167,9 @@ TEST(HousekeepingWords, AreReadAtTheirChannelRowsOfTheGivenSubframe) {
   g_record.words[1 * kSubframeWords + 44 * 16 + 12] = 4321;   // channel 52, sync row 100
   g_record.words[1 * kSubframeWords + 50 * 16 + 12] = 0x0020;  // channel 58, sync row 100
   g_record.words[0 * kSubframeWords + 51 * 16 + 12] = 77;     // channel 52, no sync row
-  EXPECT_EQ(read_interferogram_number(stored(), 1, 100), 4321);
-  EXPECT_EQ(read_dc_flags(stored(), 1, 100), 0x0020);
-  EXPECT_EQ(read_interferogram_number(stored(), 0, -1), 77);
+  EXPECT_EQ(read_interferogram_number(stored_record(g_record), 1, 100), 4321);
+  EXPECT_EQ(read_dc_flags(stored_record(g_record), 1, 100), 0x0020);
+  EXPECT_EQ(read_interferogram_number(stored_record(g_record), 0, -1), 77);
 }
 
 }  // namespace

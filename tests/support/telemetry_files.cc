@@ -23,6 +23,12 @@ void set_channel(TelemetryRecord& record, int sub, int sync_row, int channel, in
   set_word(record, sub, channel_row(sync_row, channel), column, value);
 }
 
+const unsigned char* stored_record(const TelemetryRecord& record) {
+  static unsigned char bytes[kRecordBytes];
+  encode_record(record, bytes);
+  return bytes;
+}
+
 std::string telemetry_bytes(const std::vector<TelemetryRecord>& records, size_t tail_bytes) {
   std::string out;
   unsigned char bytes[kRecordBytes];

@@ -23,6 +23,10 @@ void set_channel(tlmframe::TelemetryRecord& record, int sub, int sync_row, int c
                  uint16_t value);
 
 // The file bytes of the records, followed by tail_bytes bytes of one more.
+// The record as a file stores it, where the tools read it; the bytes stay
+// valid until the next call.
+const unsigned char* stored_record(const tlmframe::TelemetryRecord& record);
+
 std::string telemetry_bytes(const std::vector<tlmframe::TelemetryRecord>& records, size_t tail_bytes = 0);
 
 // The generator's default options for records whole records and tail_bytes

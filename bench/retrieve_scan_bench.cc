@@ -52,7 +52,7 @@ bool make_detection_file() {
 void report_rate(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * file_size);
   state.counters["MB"] = benchmark::Counter(static_cast<double>(file_size) / 1e6,
-                                              benchmark::Counter::kIsIterationInvariantRate);
+                                            benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void detection_scan(benchmark::State& state) {

@@ -34,8 +34,7 @@ void end_line(Writer& w) {
 void put_int(Writer& w, int64_t v) {
   char* p = out_reserve(w.out, kMaxIntChars);
   // The fixed-width form has no separators: fields are padded instead.
-  out_commit(w.out, fixed_width(w) ? format_int_width(p, v, 6)
-                                                              : format_int(p, v));
+  out_commit(w.out, fixed_width(w) ? format_int_width(p, v, 6) : format_int(p, v));
 }
 
 // A real as Fortran's E15.7: "  0.1234567E+01", " -0.1234567D+01".

@@ -12,10 +12,10 @@
 #include "out_buffer.h"
 
 enum class DetectionForm {
-  plain,    // blank-separated values, line feeds, shortest real form
-  commas,   // comma-separated values
-  crlf,     // as plain, lines ended by carriage return and line feed
-  fortran,  // fixed-width reals of seven digits (Fortran's E15.7)
+  plain,      // blank-separated values, line feeds, shortest real form
+  commas,     // comma-separated values
+  crlf,       // as plain, lines ended by carriage return and line feed
+  fortran,    // fixed-width reals of seven digits (Fortran's E15.7)
   fortran_d,  // the same with a D exponent
 };
 

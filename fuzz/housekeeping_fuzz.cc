@@ -126,7 +126,8 @@ void check_output(const std::string& out, const Choice& choice, size_t whole_rec
   size_t data_lines = 0;
   for_each_line(out, [&](std::string_view line) {
     if (line.rfind("ait", 0) == 0) {
-      fuzz_require(kRaw && choice.group_code == 8, "offset report only in the raw mask group", line);
+      fuzz_require(kRaw && choice.group_code == 8, "offset report only in the raw mask group",
+                   line);
       fuzz_require(is_offset_report(line), "offset report shape", line);
       return;
     }

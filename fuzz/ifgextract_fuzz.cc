@@ -43,7 +43,8 @@ void check_output(const std::string& out, bool carriage) {
     }
     const size_t count = carriage ? 5 : 6;
     fuzz_require(split_sample_line(line, count, fields), "sample line shape", line);
-    fuzz_require(is_int_field(fields[0], 5) && is_int_field(fields[2], 5), "record and number", line);
+    fuzz_require(is_int_field(fields[0], 5) && is_int_field(fields[2], 5), "record and number",
+                 line);
     fuzz_require(fields[1] == "0" || fields[1] == "1" || fields[1] == "2", "subframe", line);
     fuzz_require(fields[3] == "0" || fields[3] == "20", "status bit", line);
     for (size_t v = 4; v < count; ++v) fuzz_require(is_int_field(fields[v], 5), "value", line);
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ProgramResult second = run_in_process(ifgextract_main, argv);
   close_memory_file(file);
   fuzz_require(first.out == second.out && first.status == second.status, "same output twice", "");
-  fuzz_require(first.status == 0 || first.status == 1, "exit status 0 or 1", std::to_string(first.status));
+  fuzz_require(first.status == 0 || first.status == 1, "exit status 0 or 1",
+               std::to_string(first.status));
   check_output(first.out, carriage);
   return 0;
 }

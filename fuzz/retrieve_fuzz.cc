@@ -166,9 +166,11 @@ void check_console(const std::string& out, int status) {
       fuzz_require(progress_lines > 0, "a written entry was read", line);
       int64_t n = 0;
       const bool known = field_number(line.substr(27), 4, n);
-      fuzz_require(!last_known || (known && n == last_number), "written number is the last read", line);
+      fuzz_require(!last_known || (known && n == last_number), "written number is the last read",
+                   line);
     } else {
-      fuzz_require(stage >= processing && stage != finished && line == " Finished!", "finished line", line);
+      fuzz_require(stage >= processing && stage != finished && line == " Finished!",
+                   "finished line", line);
       fuzz_require((stage == written) == (status == 0), "written line with status 0 only", line);
       stage = finished;
     }
@@ -195,12 +197,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_require(first.console.out == second.console.out && status == second.console.status &&
                    first.file[0] == second.file[0] && first.file[1] == second.file[1],
                "same output and files twice", "");
-  fuzz_require(status == 0 || status == 1 || status == 2, "status 0, 1 or 2", std::to_string(status));
+  fuzz_require(status == 0 || status == 1 || status == 2, "status 0, 1 or 2",
+               std::to_string(status));
   check_console(first.console.out, status);
   const bool written = first.console.out.find("\n Written interferogram no.=") != std::string::npos;
   for (int i = 0; i < 2; ++i) {
     if (!written) {
-      fuzz_require(first.file[i] == kEarlierRun, "files untouched until the written line", kOutputs[i]);
+      fuzz_require(first.file[i] == kEarlierRun, "files untouched until the written line",
+                   kOutputs[i]);
     } else if (status == 0) {
       check_value_file(first.file[i], kStoreSizes[i]);
     }

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "diag.h"
+#include "dump_run.h"
 #include "int_format.h"
 #include "out_buffer.h"
-#include "dump_run.h"
 #include "record_reader.h"
 
 using namespace tlmframe;

@@ -22,7 +22,8 @@ TEST(HkdumpMain, RepeatedRunsMatchAFreshProcessAndLeakNothing) {
   // Subframes without a sync row first, so that a run shows the positions
   // it starts with; then rows that move.
   TelemetryRecord first = blank_record(-1, -1, 40);
-  for (int word = 0; word < kRecordWords; word += 7) first.words[word] = static_cast<uint16_t>(word * 13);
+  for (int word = 0; word < kRecordWords; word += 7)
+    first.words[word] = static_cast<uint16_t>(word * 13);
   const std::string late = dir.put("late", telemetry_bytes({first, blank_record(5, 6, -1)}));
   const std::string steady = dir.put("steady", telemetry_bytes({blank_record(100, 100, 100)}));
   const std::string cut = dir.put("cut", telemetry_bytes({blank_record(5, 5, 5)}, 10));
@@ -35,7 +36,8 @@ TEST(HkdumpMain, RepeatedRunsMatchAFreshProcessAndLeakNothing) {
         std::vector<std::string> args = {HKDUMP_PATH};
         args.insert(args.end(), group.begin(), group.end());
         args.insert(args.end(), {"-F", file});
-        EXPECT_EQ(run_in_process(engineering_main, args), run_program(args)) << group[0] << " " << file;
+        EXPECT_EQ(run_in_process(engineering_main, args), run_program(args))
+            << group[0] << " " << file;
       }
     }
   }

@@ -76,21 +76,16 @@ int parse_dump_options(int argc, char** argv, DumpSettings& settings, OutBuffer&
           return kExitFailure;
         }
         break;
-      case 'X':
-        settings.hex_flag = 1;
-        break;
+      case 'X': settings.hex_flag = 1; break;
       case 'g':
         settings.format_offset = parse_format_offset(optarg);
         diag_printf(out, "%d\n", settings.format_offset);
         break;
-      case 'h':
-        diag_puts(out, kHelp);
-        return kExitOk;
+      case 'h': diag_puts(out, kHelp); return kExitOk;
       case '?':  // getopt has already said what was wrong
         diag_puts(out, kHelp);
         return kExitUsage;
-      default:
-        break;
+      default: break;
     }
   }
   if (settings.group_option_count != 1) {

@@ -25,7 +25,8 @@ void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLin
     group.place(group, run.positions, sync_row, run.format_offset);
     if (group.reported_channel >= 0) {
       line.reports_position = true;
-      line.reported_position = channel_position(sync_row, group.reported_channel, run.table->column);
+      line.reported_position =
+          channel_position(sync_row, group.reported_channel, run.table->column);
     }
   }
   line.sync_word = stored_subframe_word(sf, static_cast<int64_t>(sync_row) * kWordsPerRow);

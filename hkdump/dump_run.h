@@ -23,9 +23,9 @@ struct DumpRun {
 
 // One subframe's line, as numbers.
 struct DumpLine {
-  uint16_t sync_word;      // column 0 of the sync row (row -1 without one)
-  bool reports_position;   // the positions moved and the group reports one
-  int reported_position;   // then: the word position of its reported channel
+  uint16_t sync_word;          // column 0 of the sync row (row -1 without one)
+  bool reports_position;       // the positions moved and the group reports one
+  int reported_position;       // then: the word position of its reported channel
   int values[kMaxLineValues];  // group->value_count of them
 };
 

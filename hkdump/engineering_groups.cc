@@ -79,7 +79,10 @@ void read_listed_values(const ChannelGroup& group, const GroupPositions& at, Sto
       case ValueForm::kTop12: *v++ = top_12(word); break;
       case ValueForm::kTop10: *v++ = top_10(word); break;
       case ValueForm::kFlag: *v++ = flag(word); break;
-      case ValueForm::kFlagAndZero: *v++ = flag(word); *v++ = 0; break;
+      case ValueForm::kFlagAndZero:
+        *v++ = flag(word);
+        *v++ = 0;
+        break;
     }
   }
 }
@@ -92,7 +95,8 @@ void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) 
 // Three converter readings, then the fourth minus the channel 79 word.
 void read_fast_sap(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* values) {
   int* v = read_time_prefix(at, sf, values);
-  for (int i = 0; i < kFastSapRows - 1; ++i) v[i] = top_12(word_at(sf, at.fast_sap[i] + kFastSapLag));
+  for (int i = 0; i < kFastSapRows - 1; ++i)
+    v[i] = top_12(word_at(sf, at.fast_sap[i] + kFastSapLag));
   v[kFastSapRows - 1] = word_at(sf, at.fast_sap[kFastSapRows - 1] + kFastSapLag) -
                         word_at(sf, at.fast_sap[kFastSapRows] + kFastSapLag);
 }
@@ -132,15 +136,17 @@ void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe 
 }
 
 // The forms of each list: converter words read to 12 or 10 bits, flags.
-constexpr ValueForm kTop12x8[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12,
-                                  ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12};
+constexpr ValueForm kTop12x8[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12,
+                                  ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12,
+                                  ValueForm::kTop12, ValueForm::kTop12};
 // Two gauges read to 12 bits, two to 10.
 constexpr ValueForm kPressureForms[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop10,
                                         ValueForm::kTop10};
 // The mask sensors: the third read to 10 bits, the others to 12; the last
 // channel is a heater flag.
-constexpr ValueForm kMaskForms[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop10, ValueForm::kTop12,
-                                    ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12, ValueForm::kFlag};
+constexpr ValueForm kMaskForms[] = {ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop10,
+                                    ValueForm::kTop12, ValueForm::kTop12, ValueForm::kTop12,
+                                    ValueForm::kTop12, ValueForm::kFlag};
 // Each auxiliary detector channel as a flag followed by a literal 0.
 constexpr ValueForm kAuxiliaryForms[] = {ValueForm::kFlagAndZero, ValueForm::kFlagAndZero,
                                          ValueForm::kFlagAndZero, ValueForm::kFlagAndZero,
@@ -148,9 +154,11 @@ constexpr ValueForm kAuxiliaryForms[] = {ValueForm::kFlagAndZero, ValueForm::kFl
 
 // A group of listed channels after the time prefix; values counts the
 // numbers of its line.
-constexpr ChannelGroup listed_group(int code, const int* channels, int count, const ValueForm* forms,
-                                    int values, WriteValues write = write_prefixed_list) {
-  return {code, kTimeValues + values, channels, count, forms, -1, place_listed_values, read_listed_values, write};
+constexpr ChannelGroup listed_group(int code, const int* channels, int count,
+                                    const ValueForm* forms, int values,
+                                    WriteValues write = write_prefixed_list) {
+  return {code, kTimeValues + values, channels,           count, forms,
+          -1,   place_listed_values,  read_listed_values, write};
 }
 
 }  // namespace
@@ -162,13 +170,15 @@ const GroupTable kEngineeringTable = {
         {kFastSapGroup, kTimeValues + 4, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_prefixed_list},
         listed_group(kSlowSapGroup, kSlowSapChannels, length_of(kSlowSapChannels), kTop12x8, 6),
-        listed_group(kPressureGroup, kPressureChannels, length_of(kPressureChannels), kPressureForms, 4),
-        listed_group(kMaskTemperatureGroup, kMaskTemperatureChannels, length_of(kMaskTemperatureChannels),
-                     kMaskForms, 8, write_mask_temperature),
-        listed_group(kVoltageMonitorGroup, kVoltageMonitorChannels, length_of(kVoltageMonitorChannels),
-                     kTop12x8, 4),
+        listed_group(kPressureGroup, kPressureChannels, length_of(kPressureChannels),
+                     kPressureForms, 4),
+        listed_group(kMaskTemperatureGroup, kMaskTemperatureChannels,
+                     length_of(kMaskTemperatureChannels), kMaskForms, 8, write_mask_temperature),
+        listed_group(kVoltageMonitorGroup, kVoltageMonitorChannels,
+                     length_of(kVoltageMonitorChannels), kTop12x8, 4),
         listed_group(kAuxiliaryDetectorGroup, kAuxiliaryDetectorChannels,
                      length_of(kAuxiliaryDetectorChannels), kAuxiliaryForms, 12),
-        {kGenericGroup, 1, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
+        {kGenericGroup, 1, nullptr, 0, nullptr, -1, place_generic, read_generic,
+         write_generic_value},
     },
 };

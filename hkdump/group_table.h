@@ -86,11 +86,11 @@ using WriteValues = char* (*)(char* p, const int* values, int count, int hex_fla
 
 struct ChannelGroup {
   int code;
-  int value_count;          // numbers on each line
-  const int* channels;      // the group's list of channels in print order, if it has one
+  int value_count;      // numbers on each line
+  const int* channels;  // the group's list of channels in print order, if it has one
   int channel_count;
-  const ValueForm* forms;   // their engineering forms, one per channel (engineering table)
-  int reported_channel;     // a channel whose position is reported on a line of its own, or -1
+  const ValueForm* forms;  // their engineering forms, one per channel (engineering table)
+  int reported_channel;    // a channel whose position is reported on a line of its own, or -1
   PlaceChannels place;
   ReadValues read;
   WriteValues write;

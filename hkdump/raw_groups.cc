@@ -43,7 +43,9 @@ void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe 
 
 // A group of listed channels, each printed as its word.
 constexpr ChannelGroup listed_group(int code, const int* channels, int count, int reported = -1) {
-  return {code, count, channels, count, nullptr, reported, place_listed_words, read_listed_words, write_hex_list};
+  return {code,          count,    channels,           count,
+          nullptr,       reported, place_listed_words, read_listed_words,
+          write_hex_list};
 }
 
 }  // namespace
@@ -58,11 +60,13 @@ const GroupTable kRawTable = {
          write_hex_list},
         listed_group(kSlowSapGroup, kSlowSapChannels, length_of(kSlowSapChannels)),
         listed_group(kPressureGroup, kPressureChannels, length_of(kPressureChannels)),
-        listed_group(kMaskTemperatureGroup, kMaskTemperatureChannels, length_of(kMaskTemperatureChannels),
-                     kMaskOffsetChannel),
-        listed_group(kVoltageMonitorGroup, kVoltageMonitorChannels, length_of(kVoltageMonitorChannels)),
+        listed_group(kMaskTemperatureGroup, kMaskTemperatureChannels,
+                     length_of(kMaskTemperatureChannels), kMaskOffsetChannel),
+        listed_group(kVoltageMonitorGroup, kVoltageMonitorChannels,
+                     length_of(kVoltageMonitorChannels)),
         listed_group(kAuxiliaryDetectorGroup, kAuxiliaryDetectorChannels,
                      length_of(kAuxiliaryDetectorChannels)),
-        {kGenericGroup, 1, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
+        {kGenericGroup, 1, nullptr, 0, nullptr, -1, place_generic, read_generic,
+         write_generic_value},
     },
 };

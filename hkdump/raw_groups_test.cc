@@ -20,7 +20,8 @@ GroupPositions g_at;
 void number_rows() {
   for (uint16_t& w : g_record.words) w = 0;
   for (int row = 0; row < kRecordWords / kWordsPerRow; ++row) {
-    g_record.words[row * kWordsPerRow + kRawHousekeepingColumn] = static_cast<uint16_t>(0xA000 + row);
+    g_record.words[row * kWordsPerRow + kRawHousekeepingColumn] =
+        static_cast<uint16_t>(0xA000 + row);
   }
 }
 
@@ -31,7 +32,8 @@ std::string update(int code, int sync_row, int format_offset = 0) {
   group->place(*group, g_at, sync_row, format_offset);
   if (group->reported_channel < 0) return "";
   return "ait affset " +
-         std::to_string(channel_position(sync_row, group->reported_channel, kRawTable.column)) + "\n";
+         std::to_string(channel_position(sync_row, group->reported_channel, kRawTable.column)) +
+         "\n";
 }
 
 std::string print(int code, int sub, int hex_flag = 0) {

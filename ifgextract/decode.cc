@@ -95,8 +95,9 @@ int decode_subframe(Decoder& decoder, const unsigned char* record, int index) {
 }
 
 uint16_t read_interferogram_number(const unsigned char* record, int index, int sync_row) {
-  return stored_subframe_word(stored_subframe(record, index),
-                              channel_position(sync_row, kInterferogramNumberChannel, kHousekeepingColumn));
+  return stored_subframe_word(
+      stored_subframe(record, index),
+      channel_position(sync_row, kInterferogramNumberChannel, kHousekeepingColumn));
 }
 
 uint16_t read_dc_flags(const unsigned char* record, int index, int sync_row) {

@@ -24,10 +24,10 @@ enum class DecodeMode { kTwoDetector, kCarriage };
 // for the whole run: subframes, records, lost lock and status changes do
 // not reset it.
 struct GainRangingState {
-  int primed;      // -1 until the first group has been held, then 0
-  int held_gain;   // gain code of the held group
-  int32_t held1;   // its normalised first-detector value
-  int32_t held2;   // its normalised second-detector value
+  int primed;     // -1 until the first group has been held, then 0
+  int held_gain;  // gain code of the held group
+  int32_t held1;  // its normalised first-detector value
+  int32_t held2;  // its normalised second-detector value
 };
 
 // The flagged groups of the subframe being decoded, behind the pair held

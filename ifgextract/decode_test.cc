@@ -16,7 +16,6 @@ namespace {
 TelemetryRecord g_record;  // words in host order, as the tests set them
 Decoder g_decoder;
 
-
 // Group k of subframe sub: control (or carriage) word and the two detector words.
 void set_group(int sub, int k, uint16_t control, uint16_t w1, uint16_t w2) {
   uint16_t* w = g_record.words + sub * kSubframeWords + 4 * k;
@@ -57,12 +56,14 @@ TEST(RescaleHeldValue, FollowsTheGainTableAndItsLawBeyondIt) {
 
 TEST(DecodeSubframe, FirstGroupOfTheRunIsOnlyHeld) {
   start(DecodeMode::kTwoDetector);
-  for (int k = 0; k < kGroupsPerSubframe; ++k) set_group(0, k, 0x0007, word_for(16385 + k), word_for(16385 - k));
+  for (int k = 0; k < kGroupsPerSubframe; ++k)
+    set_group(0, k, 0x0007, word_for(16385 + k), word_for(16385 - k));
   ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 0), 431);
   EXPECT_EQ(g_decoder.detector1_samples[0], 0);  // group 0, released by group 1
   EXPECT_EQ(g_decoder.detector2_samples[430], -430);
   // The pair of group 431 is released by the first group of the next subframe.
-  for (int k = 0; k < kGroupsPerSubframe; ++k) set_group(1, k, 0x0007, word_for(20000), word_for(10000));
+  for (int k = 0; k < kGroupsPerSubframe; ++k)
+    set_group(1, k, 0x0007, word_for(20000), word_for(10000));
   ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 1), 432);
   EXPECT_EQ(g_decoder.detector1_samples[0], 431);
   EXPECT_EQ(g_decoder.detector2_samples[0], -431);
@@ -86,26 +87,28 @@ TEST(DecodeSubframe, GainStepsBetweenHeldAndReleasingGroups) {
   // gain codes 3, 2, 3, 0, 3, 1: steps -1, +1, -3, +3, -2.
   const int gains[] = {3, 2, 3, 0, 3, 1, 1};
   for (int k = 0; k < 7; ++k) {
-    const uint16_t control = static_cast<uint16_t>(0xFFF8 | (gains[k] << 1) | 1);  // high bits unread
+    const uint16_t control =
+        static_cast<uint16_t>(0xFFF8 | (gains[k] << 1) | 1);  // high bits unread
     set_group(0, k, control, word_for(16385 + 3), word_for(16385 - 3));
   }
   ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 0), 6);
   const int32_t* d1 = g_decoder.detector1_samples;
   const int32_t* d2 = g_decoder.detector2_samples;
-  EXPECT_EQ(d1[0], 1);    // 3 at gain 3, released by gain 2: 1.5 truncated
+  EXPECT_EQ(d1[0], 1);  // 3 at gain 3, released by gain 2: 1.5 truncated
   EXPECT_EQ(d2[0], -1);
-  EXPECT_EQ(d1[1], 12);   // 6 at gain 2, released by gain 3: doubled
-  EXPECT_EQ(d1[2], 0);    // 3 at gain 3, released by gain 0: 0.375 truncated
+  EXPECT_EQ(d1[1], 12);  // 6 at gain 2, released by gain 3: doubled
+  EXPECT_EQ(d1[2], 0);   // 3 at gain 3, released by gain 0: 0.375 truncated
   EXPECT_EQ(d2[2], 0);
   EXPECT_EQ(d1[3], 192);  // 24 at gain 0, released by gain 3: times 8
   EXPECT_EQ(d2[3], -192);
-  EXPECT_EQ(d1[4], 0);    // 3 at gain 3, released by gain 1: 0.75 truncated
-  EXPECT_EQ(d1[5], 12);   // 12 at gain 1, released by gain 1
+  EXPECT_EQ(d1[4], 0);   // 3 at gain 3, released by gain 1: 0.75 truncated
+  EXPECT_EQ(d1[5], 12);  // 12 at gain 1, released by gain 1
 }
 
 TEST(DecodeSubframe, CarriageModeTakesTheTopTwelveBitsOfEveryGroup) {
   start(DecodeMode::kCarriage);
-  for (int k = 0; k < kGroupsPerSubframe; ++k) set_group(2, k, static_cast<uint16_t>(k << 4 | 0xF), 0xFFFF, 0);
+  for (int k = 0; k < kGroupsPerSubframe; ++k)
+    set_group(2, k, static_cast<uint16_t>(k << 4 | 0xF), 0xFFFF, 0);
   set_group(2, 5, 0xABCD, 0, 0);
   ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 2), 432);
   EXPECT_EQ(g_decoder.carriage_samples[5], 2748);
@@ -148,7 +151,8 @@ TEST(DecodeSubframe, RandomWordsDecodeAsThePlainRuleReads) {
     // Rounds with few, most and every group flagged.
     for (int k = 0; k < kGroupsPerSubframe * kSubframeCount; ++k) {
       uint16_t& control = g_record.words[4 * k + 1];  // group k%432 of subframe k/432
-      control = static_cast<uint16_t>((control & ~1) | (static_cast<int>(random() % 10) < round % 11));
+      control =
+          static_cast<uint16_t>((control & ~1) | (static_cast<int>(random() % 10) < round % 11));
     }
     for (int index = 0; index < kSubframeCount; ++index) {
       const std::vector<int32_t> want = plain.decode(index);
@@ -164,9 +168,9 @@ TEST(DecodeSubframe, RandomWordsDecodeAsThePlainRuleReads) {
 
 TEST(HousekeepingWords, AreReadAtTheirChannelRowsOfTheGivenSubframe) {
   start(DecodeMode::kTwoDetector);
-  g_record.words[1 * kSubframeWords + 44 * 16 + 12] = 4321;   // channel 52, sync row 100
+  g_record.words[1 * kSubframeWords + 44 * 16 + 12] = 4321;    // channel 52, sync row 100
   g_record.words[1 * kSubframeWords + 50 * 16 + 12] = 0x0020;  // channel 58, sync row 100
-  g_record.words[0 * kSubframeWords + 51 * 16 + 12] = 77;     // channel 52, no sync row
+  g_record.words[0 * kSubframeWords + 51 * 16 + 12] = 77;      // channel 52, no sync row
   EXPECT_EQ(read_interferogram_number(stored_record(g_record), 1, 100), 4321);
   EXPECT_EQ(read_dc_flags(stored_record(g_record), 1, 100), 0x0020);
   EXPECT_EQ(read_interferogram_number(stored_record(g_record), 0, -1), 77);

@@ -59,12 +59,8 @@ int parse_extract_options(int argc, char** argv, ExtractSettings& settings) {
   int c;
   while ((c = getopt(argc, argv, "hcF:")) != -1) {
     switch (c) {
-      case 'c':
-        settings.mode = DecodeMode::kCarriage;
-        break;
-      case 'h':
-        diag_puts(g_out, kHelp);
-        return kExitOk;
+      case 'c': settings.mode = DecodeMode::kCarriage; break;
+      case 'h': diag_puts(g_out, kHelp); return kExitOk;
       case 'F':
         settings.input = optarg;
         if (access(optarg, F_OK) != 0) {
@@ -72,8 +68,7 @@ int parse_extract_options(int argc, char** argv, ExtractSettings& settings) {
           return kExitFailure;
         }
         break;
-      default:
-        break;  // getopt has said what was wrong; the option is ignored
+      default: break;  // getopt has said what was wrong; the option is ignored
     }
   }
   return -1;

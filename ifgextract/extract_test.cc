@@ -19,7 +19,8 @@ int run_quietly(const std::vector<std::string>& args) {
 // it opened, whichever way it ends.
 TEST(IfgextractMain, RepeatedRunsLeakNothingAndForgetNothing) {
   const TempDir dir;
-  const std::string good = dir.put("good", telemetry_bytes({blank_record(5, 5, 5), blank_record(5, 5, 5)}));
+  const std::string good =
+      dir.put("good", telemetry_bytes({blank_record(5, 5, 5), blank_record(5, 5, 5)}));
   const std::string cut = dir.put("cut", telemetry_bytes({blank_record(5, 5, 5)}, 10));
   const size_t before = open_descriptor_count();
   for (int i = 0; i < 3; ++i) {

@@ -13,23 +13,29 @@ std::string printf_lines(const char* fmt2, int64_t record, int sub, unsigned ifg
   std::string s;
   char line[128];
   for (size_t i = 0; i < a.size(); ++i) {
-    if (b.empty()) std::snprintf(line, sizeof line, fmt2, static_cast<int>(record), sub, ifg, status, a[i]);
-    else std::snprintf(line, sizeof line, fmt2, static_cast<int>(record), sub, ifg, status, a[i], b[i]);
+    if (b.empty())
+      std::snprintf(line, sizeof line, fmt2, static_cast<int>(record), sub, ifg, status, a[i]);
+    else
+      std::snprintf(line, sizeof line, fmt2, static_cast<int>(record), sub, ifg, status, a[i],
+                    b[i]);
     s += line;
   }
   return s;
 }
 
 TEST(SampleLines, MatchThePrintfFormatsForEveryWidth) {
-  const std::vector<int32_t> d1 = {0, -1, 9, -9999, 99999, -16385, 131056, -1048640, INT32_MIN, INT32_MAX};
-  const std::vector<int32_t> d2 = {5, 12345, -12345, 7, 0, 131056, -131080, 1048640, INT32_MAX, INT32_MIN};
+  const std::vector<int32_t> d1 = {0,      -1,     9,        -9999,     99999,
+                                   -16385, 131056, -1048640, INT32_MIN, INT32_MAX};
+  const std::vector<int32_t> d2 = {5,      12345,   -12345,  7,         0,
+                                   131056, -131080, 1048640, INT32_MAX, INT32_MIN};
   std::vector<char> buf(max_sample_lines_bytes(static_cast<int>(d1.size())));
   for (int64_t record : {2, 99999, 100000, 2147483647}) {
     for (unsigned ifg : {0u, 7u, 65535u}) {
       for (unsigned status : {0u, 0x20u}) {
         LinePrefix prefix;
         make_line_prefix(prefix, record, 2, ifg, status);
-        char* end = write_detector_lines(buf.data(), prefix, d1.data(), d2.data(), static_cast<int>(d1.size()));
+        char* end = write_detector_lines(buf.data(), prefix, d1.data(), d2.data(),
+                                         static_cast<int>(d1.size()));
         EXPECT_EQ(std::string(buf.data(), end),
                   printf_lines("%5d %1d %5d %x %5d %5d\n", record, 2, ifg, status, d1, d2));
       }
@@ -44,8 +50,10 @@ TEST(SampleLines, CarriageLinesCoverTheWholeTwelveBitRange) {
   std::vector<char> buf(max_sample_lines_bytes(static_cast<int>(values.size())));
   LinePrefix prefix;
   make_line_prefix(prefix, 12, 1, 300, 0x20);
-  char* end = write_carriage_lines(buf.data(), prefix, values.data(), static_cast<int>(values.size()));
-  EXPECT_EQ(std::string(buf.data(), end), printf_lines("%5d %1d %5d %x %5d\n", 12, 1, 300, 0x20, values, {}));
+  char* end =
+      write_carriage_lines(buf.data(), prefix, values.data(), static_cast<int>(values.size()));
+  EXPECT_EQ(std::string(buf.data(), end),
+            printf_lines("%5d %1d %5d %x %5d\n", 12, 1, 300, 0x20, values, {}));
 }
 
 }  // namespace

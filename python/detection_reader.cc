@@ -50,7 +50,8 @@ long read_file_object(void* source, char* buffer, size_t size) {
         PyMemoryView_FromMemory(buffer, static_cast<Py_ssize_t>(size), PyBUF_WRITE));
     if (!view) throw py::error_already_set();
     py::object n = f->file.attr("readinto")(view);
-    if (n.is_none()) throw py::value_error("ifgtools: the file object has no data now (non-blocking)");
+    if (n.is_none())
+      throw py::value_error("ifgtools: the file object has no data now (non-blocking)");
     return n.cast<long>();
   } catch (py::error_already_set& e) {
     f->error = std::move(e);
@@ -105,9 +106,9 @@ py::list read_entries(DetectionReading& d, const std::string& name, long max_ent
     }
     if (head == EntryPart::ended) break;
     if (!whole) raise_fault(d, name, file);
-    entries.append(py::make_tuple(e.header[2], py::make_tuple(e.first_header[0], e.first_header[1], e.first_header[2]),
-                                  values_of(e.samples, e.samples_line.count),
-                                  values_of(e.spectrum, e.spectrum_line.count)));
+    entries.append(py::make_tuple(
+        e.header[2], py::make_tuple(e.first_header[0], e.first_header[1], e.first_header[2]),
+        values_of(e.samples, e.samples_line.count), values_of(e.spectrum, e.spectrum_line.count)));
   }
   return entries;
 }

@@ -59,9 +59,9 @@ bool grow(GrowingArray& a, size_t need) {
   size_t capacity = a.capacity == 0 ? kFirstMapping : a.capacity;
   while (capacity < need) capacity *= 2;
   if (capacity >= kSpareFrom && adopt_spare(a, capacity)) return true;
-  void* p = a.data == nullptr
-                ? mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                : mremap(a.data, a.capacity, capacity, MREMAP_MAYMOVE);
+  void* p = a.data == nullptr ? mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                              : mremap(a.data, a.capacity, capacity, MREMAP_MAYMOVE);
   if (p == MAP_FAILED) return false;
   // Large rows are written once from start to end: huge pages take one
   // fault where small ones take 512.
@@ -94,7 +94,8 @@ unsigned char* array_give_away(GrowingArray& a, size_t& bytes) {
   if (data != nullptr) {
     // Shrinking a mapping never moves it.
     const size_t keep = page_round(a.rows * a.row_bytes);
-    if (keep > 0 && keep < a.capacity && mremap(data, a.capacity, keep, 0) != MAP_FAILED) bytes = keep;
+    if (keep > 0 && keep < a.capacity && mremap(data, a.capacity, keep, 0) != MAP_FAILED)
+      bytes = keep;
   }
   a.rows = 0;
   a.capacity = 0;

@@ -16,7 +16,7 @@
 struct GrowingArray {
   size_t row_bytes;
   size_t rows;
-  size_t capacity;  // bytes mapped
+  size_t capacity;      // bytes mapped
   unsigned char* data;  // nullptr while nothing is mapped
 };
 

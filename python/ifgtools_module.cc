@@ -36,20 +36,21 @@ py::dtype make_dtype(py::list names, py::list formats, py::list offsets, size_t 
 }
 
 py::dtype detector_dtype() {
-  return make_dtype(py::make_tuple("record", "subframe", "interferogram", "status", "detector1", "detector2"),
-                    py::make_tuple("<i4", "u1", "<u2", "u1", "<i4", "<i4"),
-                    py::make_tuple(offsetof(DetectorRow, record), offsetof(DetectorRow, subframe),
-                                   offsetof(DetectorRow, interferogram), offsetof(DetectorRow, status),
-                                   offsetof(DetectorRow, detector1), offsetof(DetectorRow, detector2)),
-                    sizeof(DetectorRow));
+  return make_dtype(
+      py::make_tuple("record", "subframe", "interferogram", "status", "detector1", "detector2"),
+      py::make_tuple("<i4", "u1", "<u2", "u1", "<i4", "<i4"),
+      py::make_tuple(offsetof(DetectorRow, record), offsetof(DetectorRow, subframe),
+                     offsetof(DetectorRow, interferogram), offsetof(DetectorRow, status),
+                     offsetof(DetectorRow, detector1), offsetof(DetectorRow, detector2)),
+      sizeof(DetectorRow));
 }
 
 py::dtype carriage_dtype() {
   return make_dtype(py::make_tuple("record", "subframe", "interferogram", "status", "carriage"),
                     py::make_tuple("<i4", "u1", "<u2", "u1", "<i2"),
                     py::make_tuple(offsetof(CarriageRow, record), offsetof(CarriageRow, subframe),
-                                   offsetof(CarriageRow, interferogram), offsetof(CarriageRow, status),
-                                   offsetof(CarriageRow, carriage)),
+                                   offsetof(CarriageRow, interferogram),
+                                   offsetof(CarriageRow, status), offsetof(CarriageRow, carriage)),
                     sizeof(CarriageRow));
 }
 
@@ -61,15 +62,17 @@ py::dtype notice_dtype() {
 }
 
 py::dtype line_dtype(int value_count) {
-  return make_dtype(py::make_tuple("sync_word", "record", "subframe", "values"),
-                    py::make_tuple("<u2", "<i4", "u1", py::make_tuple("<i4", py::make_tuple(value_count))),
-                    py::make_tuple(kLineSyncWordOffset, kLineRecordOffset, kLineSubframeOffset,
-                                   kLineValuesOffset),
-                    kLineValuesOffset + sizeof(int32_t) * static_cast<size_t>(value_count));
+  return make_dtype(
+      py::make_tuple("sync_word", "record", "subframe", "values"),
+      py::make_tuple("<u2", "<i4", "u1", py::make_tuple("<i4", py::make_tuple(value_count))),
+      py::make_tuple(kLineSyncWordOffset, kLineRecordOffset, kLineSubframeOffset,
+                     kLineValuesOffset),
+      kLineValuesOffset + sizeof(int32_t) * static_cast<size_t>(value_count));
 }
 
 py::dtype position_dtype() {
-  return make_dtype(py::make_tuple("record", "subframe", "position"), py::make_tuple("<i4", "<i4", "<i4"),
+  return make_dtype(py::make_tuple("record", "subframe", "position"),
+                    py::make_tuple("<i4", "<i4", "<i4"),
                     py::make_tuple(offsetof(PositionRow, record), offsetof(PositionRow, subframe),
                                    offsetof(PositionRow, position)),
                     sizeof(PositionRow));
@@ -77,7 +80,8 @@ py::dtype position_dtype() {
 
 // The rows collected so far as a NumPy array of the given shape per row,
 // which from now on owns their memory.
-py::array take_rows(GrowingArray& a, const py::dtype& dtype, std::vector<py::ssize_t> row_shape = {}) {
+py::array take_rows(GrowingArray& a, const py::dtype& dtype,
+                    std::vector<py::ssize_t> row_shape = {}) {
   std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(a.rows)};
   shape.insert(shape.end(), row_shape.begin(), row_shape.end());
   if (a.rows == 0) {
@@ -159,7 +163,8 @@ struct Collecting {
     FeedEnd end;
     {
       py::gil_scoped_release unlocked;
-      end = feed_descriptor(fd, [this](const unsigned char* r) { return collect_record(*collector, r); });
+      end = feed_descriptor(
+          fd, [this](const unsigned char* r) { return collect_record(*collector, r); });
     }
     close(fd);
     if (end.count < 0) raise_os_error(end.error, path);
@@ -172,7 +177,8 @@ struct Collecting {
 
 struct PySamples : Collecting<SampleCollector> {
   py::dtype samples_dtype;
-  explicit PySamples(bool carriage) : samples_dtype(carriage ? carriage_dtype() : detector_dtype()) {
+  explicit PySamples(bool carriage)
+      : samples_dtype(carriage ? carriage_dtype() : detector_dtype()) {
     collector_init(*collector, carriage ? DecodeMode::kCarriage : DecodeMode::kTwoDetector);
   }
   py::tuple take() {
@@ -190,7 +196,8 @@ struct PyHousekeeping : Collecting<HousekeepingCollector> {
   PyHousekeeping(int code, int format_offset, bool raw) {
     const GroupTable& table = raw ? kRawTable : kEngineeringTable;
     const ChannelGroup* group = find_group(table, code);
-    if (group == nullptr) throw py::value_error("ifgtools: no channel group has code " + std::to_string(code));
+    if (group == nullptr)
+      throw py::value_error("ifgtools: no channel group has code " + std::to_string(code));
     collector_init(*collector, table, *group, format_offset);
     lines_dtype = line_dtype(group->value_count);
   }
@@ -210,7 +217,8 @@ struct PyRecords : Collecting<RecordCollector> {
     using namespace tlmframe;
     Busy guard(busy);
     return py::make_tuple(
-        take_rows(collector->subframes, py::dtype("<u2"), {kSubframeCount, kRowsPerSubframe, kWordsPerRow}),
+        take_rows(collector->subframes, py::dtype("<u2"),
+                  {kSubframeCount, kRowsPerSubframe, kWordsPerRow}),
         take_rows(collector->trailers, py::dtype("u1"), {2 * (kRecordWords - kSwappedWords)}),
         take_rows(collector->sync_rows, py::dtype("<i2"), {kSubframeCount}));
   }
@@ -246,9 +254,10 @@ PYBIND11_MODULE(_ifgtools, m) {
 
   m.attr("LOST_LOCK") = kLostLock;
   m.attr("STATUS_CHANGED") = kStatusChanged;
-  m.attr("GROUP_CODES") = py::dict("f"_a = kFastSapGroup, "s"_a = kSlowSapGroup, "p"_a = kPressureGroup,
-                                   "m"_a = kMaskTemperatureGroup, "v"_a = kVoltageMonitorGroup,
-                                   "x"_a = kAuxiliaryDetectorGroup, "g"_a = kGenericGroup);
+  m.attr("GROUP_CODES") =
+      py::dict("f"_a = kFastSapGroup, "s"_a = kSlowSapGroup, "p"_a = kPressureGroup,
+               "m"_a = kMaskTemperatureGroup, "v"_a = kVoltageMonitorGroup,
+               "x"_a = kAuxiliaryDetectorGroup, "g"_a = kGenericGroup);
   m.attr("RECORD_BYTES") = tlmframe::kRecordBytes;
   bind_detection(m);
 }

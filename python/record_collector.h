@@ -10,9 +10,9 @@
 #include "record.h"
 
 struct RecordCollector {
-  int64_t start;   // records to pass over first
-  int64_t count;   // records to keep at most; -1 for all
-  int64_t seen;    // whole records taken so far
+  int64_t start;           // records to pass over first
+  int64_t count;           // records to keep at most; -1 for all
+  int64_t seen;            // whole records taken so far
   GrowingArray subframes;  // 3 x 108 x 16 uint16 per record
   GrowingArray trailers;   // 384 bytes per record
   GrowingArray sync_rows;  // 3 int16 per record

@@ -11,7 +11,8 @@
 
 // Every record that the piece completes.  Returns false when take stopped.
 template <typename Take>
-bool feed_piece(tlmframe::RecordFramer& framer, const unsigned char* bytes, size_t size, Take take) {
+bool feed_piece(tlmframe::RecordFramer& framer, const unsigned char* bytes, size_t size,
+                Take take) {
   tlmframe::framer_push(framer, bytes, size);
   while (const unsigned char* record = tlmframe::framer_next(framer)) {
     if (!take(record)) return false;
@@ -21,9 +22,9 @@ bool feed_piece(tlmframe::RecordFramer& framer, const unsigned char* bytes, size
 
 // What reading a descriptor to its end came to.
 struct FeedEnd {
-  long count;     // the reader's last count: 0, the bytes of a cut record, or -1
-  int error;      // errno when count is -1
-  bool stopped;   // take stopped before the end
+  long count;    // the reader's last count: 0, the bytes of a cut record, or -1
+  int error;     // errno when count is -1
+  bool stopped;  // take stopped before the end
 };
 
 // Reads fd record by record with the tools' reader until the data ends or

@@ -31,7 +31,7 @@ struct CountLine {
 // The entry being read.  Its variables live for the whole run, so a null
 // value keeps what the previous entry put there.
 struct DetectionEntry {
-  int32_t header[3];  // [2] is the interferogram number
+  int32_t header[3];        // [2] is the interferogram number
   int32_t first_header[3];  // the interferogram header as read, before the spectrum header
   CountLine samples_line;
   float interferogram_tail[4];  // not used
@@ -70,7 +70,7 @@ struct ScanSummary {
 // Scans from the reader's position; entry holds the matching entry when the
 // outcome is matched, and m the report when it is fault.
 ScanOutcome scan_detection_file(FreeFormReader& in, const char* file_name, int32_t request,
-                                DetectionEntry& entry, OutBuffer& out,
-                                ScanSummary& summary, Message& m);
+                                DetectionEntry& entry, OutBuffer& out, ScanSummary& summary,
+                                Message& m);
 
 #endif  // RETRIEVE_DETECTION_SCAN_H_

@@ -34,12 +34,12 @@ void message_bad_value(Message& m, const char* file, const ReadFault& f, const c
 
 }  // namespace
 
-void message_read_fault(Message& m, const char* file, const FreeFormReader& r,
-                        ReadStatus status, const char* place) {
+void message_read_fault(Message& m, const char* file, const FreeFormReader& r, ReadStatus status,
+                        const char* place) {
   const ReadFault& f = r.fault;
   switch (status) {
     case ReadStatus::end_of_file: {
-      const char* wanted = f.wanted_line                       ? "a line"
+      const char* wanted = f.wanted_line                      ? "a line"
                            : f.expected == ValueKind::integer ? "an integer"
                                                               : "a real";
       message_printf(m, "%s:%ld: end of file where %s was expected in %s", file, f.line, wanted,
@@ -57,8 +57,6 @@ void message_read_fault(Message& m, const char* file, const FreeFormReader& r,
         message_bad_value(m, file, f, place);
       }
       return;
-    case ReadStatus::ok:
-      message_printf(m, "%s:%ld: no fault in %s", file, f.line, place);
-      return;
+    case ReadStatus::ok: message_printf(m, "%s:%ld: no fault in %s", file, f.line, place); return;
   }
 }

@@ -23,7 +23,7 @@ void message_system_error(Message& m, const char* file, int error);
 
 // "<file>:<line>: <what went wrong> in <place>", from the fault that the
 // reader recorded for status.
-void message_read_fault(Message& m, const char* file, const FreeFormReader& r,
-                        ReadStatus status, const char* place);
+void message_read_fault(Message& m, const char* file, const FreeFormReader& r, ReadStatus status,
+                        const char* place);
 
 #endif  // RETRIEVE_FAULT_MESSAGE_H_

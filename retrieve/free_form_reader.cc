@@ -99,9 +99,7 @@ struct Item {
 
 Item make_item(ItemKind kind) { return Item{kind, ReadStatus::ok, nullptr, nullptr}; }
 
-Item failed_item(ReadStatus status) {
-  return Item{ItemKind::failed, status, nullptr, nullptr};
-}
+Item failed_item(ReadStatus status) { return Item{ItemKind::failed, status, nullptr, nullptr}; }
 
 // A value starts at r.pos: finds its end, reading on when the buffer ends
 // inside it.
@@ -148,9 +146,7 @@ Item next_item(FreeFormReader& r) {
   for (;;) {
     while (r.data[r.pos] == ' ') ++r.pos;
     switch (class_at(r, r.pos)) {
-      case kBlank:
-        ++r.pos;
-        continue;
+      case kBlank: ++r.pos; continue;
       case kLineEnd:
         ++r.pos;
         ++r.line;
@@ -160,9 +156,7 @@ Item next_item(FreeFormReader& r) {
         if (r.comma_means_null) return make_item(ItemKind::null_value);
         r.comma_means_null = true;
         continue;
-      case kSlash:
-        ++r.pos;
-        return make_item(ItemKind::slash);
+      case kSlash: ++r.pos; return make_item(ItemKind::slash);
       case kReturn:
         if (r.pos + 1 == r.end && !r.input_ended) {
           if (fill(r, r.pos) == Fill::failed) return failed_item(ReadStatus::input_error);
@@ -176,16 +170,12 @@ Item next_item(FreeFormReader& r) {
       case kEndMark:
         if (r.pos < r.end) break;
         switch (fill(r, r.pos)) {
-          case Fill::more:
-            continue;
-          case Fill::ended:
-            return make_item(ItemKind::end_of_input);
-          case Fill::failed:
-            return failed_item(ReadStatus::input_error);
+          case Fill::more: continue;
+          case Fill::ended: return make_item(ItemKind::end_of_input);
+          case Fill::failed: return failed_item(ReadStatus::input_error);
         }
         break;
-      default:
-        break;
+      default: break;
     }
     return make_item(ItemKind::value);
   }
@@ -193,14 +183,11 @@ Item next_item(FreeFormReader& r) {
 
 bool ends_value(const FreeFormReader& r, size_t i) {
   switch (class_at(r, i)) {
-    case kValueChar:
-      return false;
-    case kReturn:
-      return i + 1 < r.end && r.data[i + 1] == '\n';
+    case kValueChar: return false;
+    case kReturn: return i + 1 < r.end && r.data[i + 1] == '\n';
     case kEndMark:  // the end of the buffer may be inside the value
       return false;
-    default:
-      return true;
+    default: return true;
   }
 }
 
@@ -290,12 +277,9 @@ ReadStatus skip_rest_of_line(FreeFormReader& r) {
     }
     r.pos = r.end;
     switch (fill(r, r.pos)) {
-      case Fill::more:
-        break;
-      case Fill::ended:
-        return ReadStatus::ok;
-      case Fill::failed:
-        return ReadStatus::input_error;
+      case Fill::more: break;
+      case Fill::ended: return ReadStatus::ok;
+      case Fill::failed: return ReadStatus::input_error;
     }
   }
 }
@@ -338,8 +322,8 @@ bool start_repeat(FreeFormReader& r, const Item& it) {
 }
 
 template <typename T>
-ReadStatus take_repeated(FreeFormReader& r, ValueKind kind, ValueStatus status,
-                         T repeated, T& dest) {
+ReadStatus take_repeated(FreeFormReader& r, ValueKind kind, ValueStatus status, T repeated,
+                         T& dest) {
   --r.repeat_left;
   if (r.repeat_is_null) return ReadStatus::ok;
   if (status != ValueStatus::ok) return bad_value(r, kind, status, r.repeat_text);
@@ -366,15 +350,13 @@ ReadStatus fetch(FreeFormReader& r, ValueKind kind, Item& it) {
       if (r.group_line == 0) r.group_line = r.line;
       return ReadStatus::ok;
     case ItemKind::null_value:
-    case ItemKind::slash:
-      return ReadStatus::ok;
+    case ItemKind::slash: return ReadStatus::ok;
     case ItemKind::end_of_input:
       r.fault.line = r.line;
       r.fault.wanted_line = false;
       r.fault.expected = kind;
       return ReadStatus::end_of_file;
-    case ItemKind::failed:
-      return it.failure;
+    case ItemKind::failed: return it.failure;
   }
   return ReadStatus::input_error;
 }
@@ -502,13 +484,9 @@ ReadStatus reader_has_more_text(FreeFormReader& r, bool& more) {
       }
     }
     switch (fill(r, r.pos)) {
-      case Fill::more:
-        break;
-      case Fill::ended:
-        more = false;
-        return ReadStatus::ok;
-      case Fill::failed:
-        return ReadStatus::input_error;
+      case Fill::more: break;
+      case Fill::ended: more = false; return ReadStatus::ok;
+      case Fill::failed: return ReadStatus::input_error;
     }
   }
 }

@@ -64,8 +64,8 @@ struct FreeFormReader {
   int fd;  // -1 for another source
   ReadText read_text;
   void* source;
-  long line;          // 1-based number of the line the reader stands on
-  long group_line;    // line of the first value of the last group, 0 if none
+  long line;            // 1-based number of the line the reader stands on
+  long group_line;      // line of the first value of the last group, 0 if none
   int values_assigned;  // by the last group, nulls not counted
   size_t pos;
   size_t end;

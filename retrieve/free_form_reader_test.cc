@@ -277,8 +277,8 @@ TEST_P(ReaderFileTest, AValueLongerThanTheBufferIsRefused) {
 TEST_P(ReaderFileTest, ManyValuesInEveryFormAcrossBufferRefills) {
   // Values of every length and form with every separator, several times
   // the buffer; each must come back as from_chars reads its text.
-  const char* forms[] = {"1.5", "-2.25e-3", "7D2", "+0.1234567E+01", "123456789", ".5",
-                         "-0.000001d-30", "3.4028235e38"};
+  const char* forms[] = {"1.5",       "-2.25e-3", "7D2",           "+0.1234567E+01",
+                         "123456789", ".5",       "-0.000001d-30", "3.4028235e38"};
   const char* separators[] = {" ", "\t", ",", "\n", "\r\n", " , ", "\n\n  "};
   std::string text;
   constexpr int kCount = 40000;

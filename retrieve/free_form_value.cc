@@ -102,8 +102,7 @@ ValueStatus parse_real(char* begin, char* end, float& value) {
   return retried;
 }
 
-bool parse_repeat(char* begin, char* end, int32_t& count,
-                  char*& value_begin) {
+bool parse_repeat(char* begin, char* end, int32_t& count, char*& value_begin) {
   char* star = begin;
   while (star != end && is_digit(*star)) ++star;
   if (star == begin || star == end || *star != '*') return false;

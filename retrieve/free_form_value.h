@@ -29,7 +29,6 @@ ValueStatus parse_real(char* begin, char* end, float& value);
 // A repeat count "r*value" or "r*" (r null values): r is a non-zero
 // unsigned integer that fits 32 bits.  On success count holds r and
 // value_begin points just past the asterisk (equal to end for "r*").
-bool parse_repeat(char* begin, char* end, int32_t& count,
-                  char*& value_begin);
+bool parse_repeat(char* begin, char* end, int32_t& count, char*& value_begin);
 
 #endif  // RETRIEVE_FREE_FORM_VALUE_H_

@@ -32,8 +32,12 @@ TEST(FreeFormValue, IntegersTakeSignsAndTheWhole32BitRange) {
   const struct {
     const char* text;
     int32_t value;
-  } cases[] = {{"0", 0},   {"+5", 5},   {"-0", 0}, {"007", 7},
-               {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}};
+  } cases[] = {{"0", 0},
+               {"+5", 5},
+               {"-0", 0},
+               {"007", 7},
+               {"2147483647", INT32_MAX},
+               {"-2147483648", INT32_MIN}};
   for (const auto& c : cases) {
     int32_t v = 99;
     EXPECT_EQ(integer_of(c.text, v), ValueStatus::ok) << c.text;
@@ -58,10 +62,17 @@ TEST(FreeFormValue, RealsInEveryWrittenForm) {
   const struct {
     const char* text;
     float value;
-  } cases[] = {{"1", 1.0f},          {"1.", 1.0f},         {".5", 0.5f},
-               {"-.5", -0.5f},       {"+2.5E3", 2500.0f},  {"2.5e+3", 2500.0f},
-               {"1d2", 100.0f},      {"1D-2", 0.01f},      {"-0.1234567D+01", -1.234567f},
-               {"0.6328000E+00", 0.6328f}, {"1e0", 1.0f}};
+  } cases[] = {{"1", 1.0f},
+               {"1.", 1.0f},
+               {".5", 0.5f},
+               {"-.5", -0.5f},
+               {"+2.5E3", 2500.0f},
+               {"2.5e+3", 2500.0f},
+               {"1d2", 100.0f},
+               {"1D-2", 0.01f},
+               {"-0.1234567D+01", -1.234567f},
+               {"0.6328000E+00", 0.6328f},
+               {"1e0", 1.0f}};
   for (const auto& c : cases) {
     float v = -7;
     EXPECT_EQ(real_of(c.text, v), ValueStatus::ok) << c.text;

@@ -13,8 +13,7 @@ namespace {
 
 constexpr int kLongestFloat = 24;  // "-1.17549435e-38" and room to spare
 
-bool write_value_file(ValueFile& f, const char* path, const float* values, int count,
-                      Message& m) {
+bool write_value_file(ValueFile& f, const char* path, const float* values, int count, Message& m) {
   if (!value_file_open(f, path, m)) return false;
   value_file_write(f, values, count);
   return value_file_close(f, m);
@@ -51,8 +50,7 @@ bool value_file_close(ValueFile& f, Message& m) {
   return false;
 }
 
-bool write_entry_files(const DetectionEntry& e, ValueFile& f, OutBuffer& console,
-                       Message& m) {
+bool write_entry_files(const DetectionEntry& e, ValueFile& f, OutBuffer& console, Message& m) {
   if (!value_file_open(f, "interferogram.dat", m)) return false;
   write_written(console, e.header[2]);
   value_file_write(f, e.samples, e.samples_line.count);

@@ -43,7 +43,8 @@ TEST(RetrieveMain, RepeatedRunsMatchAFreshProcessAndLeakNothing) {
         if (text.empty()) unlink(dir.path("all.det").c_str());
         const std::string fresh = outcome(dir, run_program({RETRIEVE_PATH}, answer, dir.path()));
         ASSERT_EQ(chdir(dir.path().c_str()), 0);
-        const ProgramResult r = run_in_process([](int, char**) { return retrieve_main(); }, {"retrieve"}, answer);
+        const ProgramResult r =
+            run_in_process([](int, char**) { return retrieve_main(); }, {"retrieve"}, answer);
         ASSERT_EQ(fchdir(home), 0);
         EXPECT_EQ(outcome(dir, r), fresh) << text << answer;
       }

@@ -19,7 +19,8 @@ namespace {
 
 const std::string kIfgextract = IFGEXTRACT_PATH;
 const std::string kDumps[] = {HKDUMP_PATH, HKRAWDUMP_PATH};
-const std::string kPreload = "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH;
+const std::string kPreload =
+    "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH;
 
 class FaultTest : public ::testing::Test {
  protected:
@@ -46,9 +47,10 @@ TEST_F(FaultTest, FifoFedInSmallPiecesReadsWhole) {
 TEST_F(FaultTest, FileTruncatedWhileBeingRead) {
   const std::string data = telemetry("data", 120);
   const std::string whole = run_shell(kIfgextract + " -c -F " + data).out;
-  const ProgramResult r = run_shell(kIfgextract + " -c -F " + data + " 2>" + dir_.path("err") +
-                                    " | (dd bs=1 count=1 2>/dev/null; truncate -s " +
-                                    std::to_string(50 * kRecordBytes + 100) + " " + data + "; cat)");
+  const ProgramResult r =
+      run_shell(kIfgextract + " -c -F " + data + " 2>" + dir_.path("err") +
+                " | (dd bs=1 count=1 2>/dev/null; truncate -s " +
+                std::to_string(50 * kRecordBytes + 100) + " " + data + "; cat)");
   EXPECT_EQ(dir_.read("err"), "Byte mismatch reading at record 51\n");
   const size_t end_of_50 = whole.find("\n50\n") + 4;
   ASSERT_NE(end_of_50, std::string::npos + 4);
@@ -63,8 +65,9 @@ TEST_F(FaultTest, DumpedFileTruncatedWhileBeingRead) {
   const std::string shorter = telemetry("shorter", 30, 100);
   for (const std::string& program : kDumps) {
     const std::string data = telemetry("data", 60);
-    const ProgramResult r = run_shell(kPreload + " SHRINK_PATH=" + data + " SHRINK_SIZE=" +
-                                      std::to_string(kept) + " " + program + " -m -F " + data);
+    const ProgramResult r =
+        run_shell(kPreload + " SHRINK_PATH=" + data + " SHRINK_SIZE=" + std::to_string(kept) + " " +
+                  program + " -m -F " + data);
     EXPECT_EQ(r, (ProgramResult{run_shell(program + " -m -F " + shorter).out,
                                 "Mismatch data at record 31\n", 1}));
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 90 * (program == HKDUMP_PATH ? 3 : 1))
@@ -99,8 +102,9 @@ TEST_F(FaultTest, OutputFileLimitReachedMidway) {
                {HKDUMP_PATH, "hkdump", " -s -F " + telemetry("long", 2000)},
                {HKRAWDUMP_PATH, "hkrawdump", " -s -F " + dir_.path("long")}};
   for (const auto& c : cases) {
-    EXPECT_EQ(run_shell("trap '' XFSZ; ulimit -f 64; " + c.program + c.args + " > " + dir_.path("out")),
-              (ProgramResult{"", c.name + ": standard output: File too large\n", 1}));
+    EXPECT_EQ(
+        run_shell("trap '' XFSZ; ulimit -f 64; " + c.program + c.args + " > " + dir_.path("out")),
+        (ProgramResult{"", c.name + ": standard output: File too large\n", 1}));
     const std::string whole = run_shell(c.program + c.args).out;
     const std::string got = dir_.read("out");
     EXPECT_EQ(got.size(), 64u * 512) << c.name;
@@ -113,7 +117,8 @@ TEST_F(FaultTest, ClosedPipeEndsTheToolQuietly) {
   // Unix filter: no message, and the shell sees 128 + 13.
   const std::string data = telemetry("data", 40);
   const ProgramResult r = run_program(
-      {"/bin/bash", "-c", kIfgextract + " -F " + data + " | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}"});
+      {"/bin/bash", "-c",
+       kIfgextract + " -F " + data + " | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}"});
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 141);
 }

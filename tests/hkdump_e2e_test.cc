@@ -73,62 +73,67 @@ TEST_F(HkdumpTest, CommandLine) {
   const ProgramResult help = {"", kHelp, 0};
   const ProgramResult no_file = {"", missing + ": No such file or directory\n", 1};
   for (const std::string& program : {kHkdump, kHkrawdump}) {
-    expect_cases(program, {
-        // A group option count other than one is a usage error.
-        {{}, usage},
-        {{"-X"}, usage},
-        {{"-F", file}, usage},
-        {{"-f", "-s", "-F", file}, usage},
-        {{"-f", "-f", "-F", file}, usage},
-        // -h ends the run wherever it stands; options after it are never
-        // looked at (the -g is not echoed).
-        {{"-h", "-p", "-F", file}, help},
-        {{"-p", "-F", file, "-h"}, help},
-        {{"-h", "-g", "4"}, help},
-        // Bad options get getopt's diagnostic, then the help.
-        {{"-p", "-q", "-F", file}, {"", program + ": invalid option -- 'q'\n" + kHelp, 2}},
-        {{"-F", file, "-g"}, {"", program + ": option requires an argument -- 'g'\n" + kHelp, 2}},
-        {{"-p", "-F"}, {"", program + ": option requires an argument -- 'F'\n" + kHelp, 2}},
-        // A missing file ends the run at its option (the -q after it is
-        // never seen); a second -F is tested in turn, even after a good one.
-        {{"-F", missing, "-q"}, no_file},
-        {{"-p", "-F", missing}, no_file},
-        {{"-F", file, "-p", "-F", missing}, no_file},
-        {{"-F", missing, "-p", "-F", file}, no_file},
-        // Without a file the open fails.
-        {{"-p"}, {"", "No such file or directory\n", 1}},
-        {{"-X", "-m", "operand"}, {"", "No such file or directory\n", 1}},
-    });
+    expect_cases(
+        program,
+        {
+            // A group option count other than one is a usage error.
+            {{}, usage},
+            {{"-X"}, usage},
+            {{"-F", file}, usage},
+            {{"-f", "-s", "-F", file}, usage},
+            {{"-f", "-f", "-F", file}, usage},
+            // -h ends the run wherever it stands; options after it are never
+            // looked at (the -g is not echoed).
+            {{"-h", "-p", "-F", file}, help},
+            {{"-p", "-F", file, "-h"}, help},
+            {{"-h", "-g", "4"}, help},
+            // Bad options get getopt's diagnostic, then the help.
+            {{"-p", "-q", "-F", file}, {"", program + ": invalid option -- 'q'\n" + kHelp, 2}},
+            {{"-F", file, "-g"},
+             {"", program + ": option requires an argument -- 'g'\n" + kHelp, 2}},
+            {{"-p", "-F"}, {"", program + ": option requires an argument -- 'F'\n" + kHelp, 2}},
+            // A missing file ends the run at its option (the -q after it is
+            // never seen); a second -F is tested in turn, even after a good one.
+            {{"-F", missing, "-q"}, no_file},
+            {{"-p", "-F", missing}, no_file},
+            {{"-F", file, "-p", "-F", missing}, no_file},
+            {{"-F", missing, "-p", "-F", file}, no_file},
+            // Without a file the open fails.
+            {{"-p"}, {"", "No such file or directory\n", 1}},
+            {{"-X", "-m", "operand"}, {"", "No such file or directory\n", 1}},
+        });
   }
 }
 
 TEST_F(HkdumpTest, EveryGenericOptionIsEchoedWhenMet) {
   const std::string usage = kWarning + kHelp;
   expect_cases(kHkdump, {
-      {{"-g", "7", "-g", "9"}, {"", "7\n9\n" + usage, 2}},
-      {{"-g", "3", "-x"}, {"", "3\n" + usage, 2}},
-      {{"-g", "18446744073709551616", "-g", "-18446744073709551621"},
-       {"", "2147483647\n-2147483648\n" + usage, 2}},
-  });
-  expect_cases(kHkrawdump, {
-      {{"-g", "  -12x", "-g", "+5", "-g", "99999999999", "-g", "-99999999999", "-g", "", "-g",
-        "18446744073709551621"},
-       {"", "-12\n5\n2147483647\n-2147483648\n0\n2147483647\n" + usage, 2}},
-  });
+                            {{"-g", "7", "-g", "9"}, {"", "7\n9\n" + usage, 2}},
+                            {{"-g", "3", "-x"}, {"", "3\n" + usage, 2}},
+                            {{"-g", "18446744073709551616", "-g", "-18446744073709551621"},
+                             {"", "2147483647\n-2147483648\n" + usage, 2}},
+                        });
+  expect_cases(kHkrawdump,
+               {
+                   {{"-g", "  -12x", "-g", "+5", "-g", "99999999999", "-g", "-99999999999", "-g",
+                     "", "-g", "18446744073709551621"},
+                    {"", "-12\n5\n2147483647\n-2147483648\n0\n2147483647\n" + usage, 2}},
+               });
 }
 
 TEST_F(HkdumpTest, LaterFileReplacesEarlierOneAndOperandsAreIgnored) {
   const std::string empty = dir_.put("empty", "");
   const std::string file = dir_.put("data", generated_file(1, "5"));
-  const ProgramResult volts = {"146f     1 0\ta44 a45 a46 a47\n"
-                               "146f     1 1\ta44 a45 a46 a47\n"
-                               "146f     1 2\ta44 a45 a46 a47\n",
-                               "No data at record 2\n", 0};
+  const ProgramResult volts = {
+      "146f     1 0\ta44 a45 a46 a47\n"
+      "146f     1 1\ta44 a45 a46 a47\n"
+      "146f     1 2\ta44 a45 a46 a47\n",
+      "No data at record 2\n", 0};
   expect_cases(kHkrawdump, {
-      {{"-v", "-F", file}, volts},
-      {{"-F", empty, "-v", "-F", file}, volts},
-      {{"first", "-v", "second", "-F", file, "third"}, volts},
-  });
+                               {{"-v", "-F", file}, volts},
+                               {{"-F", empty, "-v", "-F", file}, volts},
+                               {{"first", "-v", "second", "-F", file, "third"}, volts},
+                           });
 }
 
 // ---- End of the data and failures ------------------------------------------
@@ -139,19 +144,19 @@ TEST_F(HkdumpTest, EndsOfTheData) {
   const std::string cut = dir_.put("cut", generated_file(2, "5", {"12:0=171"}, 100));
   const std::string at_end = "No data at record 1\n";
   expect_cases(kHkdump, {
-      {{"-p", "-F", empty}, {"", at_end, 0}},
-      // The truncated last record is not printed.
-      {{"-g", "abc", "-F", cut},
-       {"146f     1 0\t171\n146f     1 1\t171\n146f     1 2\t171\n"
-        "146f     2 0\t171\n146f     2 1\t171\n146f     2 2\t171\n",
-        "0\nMismatch data at record 3\n", 1}},
-      {{"-X", "-g", "0", "-F", cut},
-       {"146f     1 0\tab\n146f     1 1\tab\n146f     1 2\tab\n"
-        "146f     2 0\tab\n146f     2 1\tab\n146f     2 2\tab\n",
-        "0\nMismatch data at record 3\n", 1}},
-      // A folder passes the existence test and opens, but cannot be read.
-      {{"-x", "-F", dir_.path()}, {"", "Read error at record 1\n", 1}},
-  });
+                            {{"-p", "-F", empty}, {"", at_end, 0}},
+                            // The truncated last record is not printed.
+                            {{"-g", "abc", "-F", cut},
+                             {"146f     1 0\t171\n146f     1 1\t171\n146f     1 2\t171\n"
+                              "146f     2 0\t171\n146f     2 1\t171\n146f     2 2\t171\n",
+                              "0\nMismatch data at record 3\n", 1}},
+                            {{"-X", "-g", "0", "-F", cut},
+                             {"146f     1 0\tab\n146f     1 1\tab\n146f     1 2\tab\n"
+                              "146f     2 0\tab\n146f     2 1\tab\n146f     2 2\tab\n",
+                              "0\nMismatch data at record 3\n", 1}},
+                            // A folder passes the existence test and opens, but cannot be read.
+                            {{"-x", "-F", dir_.path()}, {"", "Read error at record 1\n", 1}},
+                        });
   expect_cases(kHkrawdump, {{{"-m", "-F", empty}, {"", at_end, 0}}});
 }
 
@@ -175,19 +180,24 @@ TEST_F(HkdumpTest, FaultsAndTheOrderOfMessages) {
   // Enough records to fill the output buffer: the run stops at the failure.
   const std::string large = dir_.put("large", generated_file(2000, "5"));
   const std::string disk_full = ": standard output: No space left on device\n";
-  expect_cases("/bin/sh", {
-      // The file vanishing before the open is reported.
-      {{"-c", "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH " VANISH_PATH=" +
-                  vanishing + " exec " + kHkdump + " -p -F " + vanishing},
-       {"", vanishing + ": No such file or directory\n", 1}},
-      // Standard output comes before every message.
-      {{"-c", "exec " + kHkrawdump + " -F " + cut + " -g 2 -X 2>&1"},
-       {"2\n146f     1 0\ta02\n146f     1 1\ta02\n146f     1 2\ta02\nMismatch data at record 2\n", "", 1}},
-      // A failed write is reported once, with status 1.
-      {{"-c", "exec " + kHkdump + " -p -F " + data + " >/dev/full"},
-       {"", "No data at record 3\nhkdump" + disk_full, 1}},
-      {{"-c", "exec " + kHkrawdump + " -s -F " + large + " >/dev/full"}, {"", "hkrawdump" + disk_full, 1}},
-  });
+  expect_cases("/bin/sh",
+               {
+                   // The file vanishing before the open is reported.
+                   {{"-c", "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH
+                           " VANISH_PATH=" +
+                               vanishing + " exec " + kHkdump + " -p -F " + vanishing},
+                    {"", vanishing + ": No such file or directory\n", 1}},
+                   // Standard output comes before every message.
+                   {{"-c", "exec " + kHkrawdump + " -F " + cut + " -g 2 -X 2>&1"},
+                    {"2\n146f     1 0\ta02\n146f     1 1\ta02\n146f     1 2\ta02\nMismatch data at "
+                     "record 2\n",
+                     "", 1}},
+                   // A failed write is reported once, with status 1.
+                   {{"-c", "exec " + kHkdump + " -p -F " + data + " >/dev/full"},
+                    {"", "No data at record 3\nhkdump" + disk_full, 1}},
+                   {{"-c", "exec " + kHkrawdump + " -s -F " + large + " >/dev/full"},
+                    {"", "hkrawdump" + disk_full, 1}},
+               });
 }
 
 // ---- Line prefix, sync rows and positions -----------------------------------
@@ -195,7 +205,8 @@ TEST_F(HkdumpTest, FaultsAndTheOrderOfMessages) {
 TEST_F(HkdumpTest, SyncRowsPlaceThePositions) {
   // A steady sync row places the positions once: one report of the offset
   // position before the first line, none after.
-  const ProgramResult r = run(kHkrawdump, {"-m", "-F", dir_.put("steady", generated_file(12, "5"))});
+  const ProgramResult r =
+      run(kHkrawdump, {"-m", "-F", dir_.put("steady", generated_file(12, "5"))});
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "No data at record 13\n");
   EXPECT_EQ(r.out.rfind("ait affset", std::string::npos), 0u);
@@ -208,25 +219,28 @@ TEST_F(HkdumpTest, SyncRowsPlaceThePositions) {
   // subframe 0 (0), the last row of subframe 0 (0x026b) for subframe 1.
   const std::string late = dir_.put("late", generated_file(2, "-1x4,5x2"));
   const std::string mask = "\ta08 a09 a13 a04 a05 a06 a07 a35\n";
-  expect_cases(kHkrawdump, {
-      // Subframes with sync rows 5, 5, 6 | 5, 5, 5: the positions are
-      // placed anew at every change.
-      {{"-m", "-F", dir_.put("moving", generated_file(2, "5,5,6,5x3"))},
-       {"ait affset 388\n146f     1 0" + mask + "146f     1 1" + mask + "ait affset 404\n146f     1 2" +
-            mask + "ait affset 388\n146f     2 0" + mask + "146f     2 1" + mask + "146f     2 2" + mask,
-        "No data at record 3\n", 0}},
-      {{"-f", "-F", late},
-       {"0     1 0\t200 200 200 200 200\n"
-        "26b     1 1\t200 200 200 200 200\n"
-        "26b     1 2\t200 200 200 200 200\n"
-        "0     2 0\t200 200 200 200 200\n"
-        "146f     2 1\ta00 a01 a02 a03 a4f\n"
-        "146f     2 2\ta00 a01 a02 a03 a4f\n",
-        "No data at record 3\n", 0}},
-  });
+  expect_cases(kHkrawdump,
+               {
+                   // Subframes with sync rows 5, 5, 6 | 5, 5, 5: the positions are
+                   // placed anew at every change.
+                   {{"-m", "-F", dir_.put("moving", generated_file(2, "5,5,6,5x3"))},
+                    {"ait affset 388\n146f     1 0" + mask + "146f     1 1" + mask +
+                         "ait affset 404\n146f     1 2" + mask + "ait affset 388\n146f     2 0" +
+                         mask + "146f     2 1" + mask + "146f     2 2" + mask,
+                     "No data at record 3\n", 0}},
+                   {{"-f", "-F", late},
+                    {"0     1 0\t200 200 200 200 200\n"
+                     "26b     1 1\t200 200 200 200 200\n"
+                     "26b     1 2\t200 200 200 200 200\n"
+                     "0     2 0\t200 200 200 200 200\n"
+                     "146f     2 1\ta00 a01 a02 a03 a4f\n"
+                     "146f     2 2\ta00 a01 a02 a03 a4f\n",
+                     "No data at record 3\n", 0}},
+               });
   // The engineering fast sap group reads word 192 (column 0 of row 12).
   const ProgramResult first = run(kHkdump, {"-f", "-F", late});
-  EXPECT_EQ(first.out.substr(0, first.out.find('\n') + 1), "0     1 0\t 512\t 0  2  0\t32 32 32 0\n");
+  EXPECT_EQ(first.out.substr(0, first.out.find('\n') + 1),
+            "0     1 0\t 512\t 0  2  0\t32 32 32 0\n");
 }
 
 // ---- Every group against the reference --------------------------------------
@@ -260,8 +274,8 @@ TEST_F(HkdumpTest, EveryGroupMatchesTheReferenceOverAwkwardSyncRows) {
   const std::vector<Sweep> sweeps = {
       {"96,100,105,106,107,-1,0,5,-1,-1,107,96", {}, {}},
       {"100,-1,105x2,6,107,106,0",
-       {"12:65=0x1234", "12:66=0x5678", "12:53=0x8000", "12:88=0", "12:92=0xffff",
-        "12:15=0", "12:91=0xffff", "4:70=0x0abc", "12:70=0xffff", "12:42=0xffc0"},
+       {"12:65=0x1234", "12:66=0x5678", "12:53=0x8000", "12:88=0", "12:92=0xffff", "12:15=0",
+        "12:91=0xffff", "4:70=0x0abc", "12:70=0xffff", "12:42=0xffc0"},
        {}},
       {"-1x5,107,-1x2,105", {"12:66=0xffff", "12:65=0x9a9b"}, {}},
       // A second sync word in row 40 of subframe 0 (row 5 wins where it
@@ -270,9 +284,12 @@ TEST_F(HkdumpTest, EveryGroupMatchesTheReferenceOverAwkwardSyncRows) {
       {"5,-1,-1,-1,-1,100,5,-1,5", {}, {"0:40:0=0x146f", "1:9:1=0x146f", "2:0:0=0x146f"}},
   };
   const std::vector<std::pair<std::vector<std::string>, ReferenceRun>> runs = {
-      {{"-f"}, {false, 'f', 0, false}},  {{"-s"}, {false, 's', 0, false}},
-      {{"-p"}, {false, 'p', 0, false}},  {{"-m"}, {false, 'm', 0, false}},
-      {{"-v"}, {false, 'v', 0, false}},  {{"-x"}, {false, 'x', 0, false}},
+      {{"-f"}, {false, 'f', 0, false}},
+      {{"-s"}, {false, 's', 0, false}},
+      {{"-p"}, {false, 'p', 0, false}},
+      {{"-m"}, {false, 'm', 0, false}},
+      {{"-v"}, {false, 'v', 0, false}},
+      {{"-x"}, {false, 'x', 0, false}},
       {{"-g", "0"}, {false, 'g', 0, false}},
       {{"-X", "-g", "52"}, {false, 'g', 52, true}},
       {{"-g", "-3"}, {false, 'g', -3, false}},

@@ -85,14 +85,13 @@ std::string engineering_line(const Pass& p, const ReferenceRun& run) {
                           lag(p0 + 2 * step) >> 4, lag(p0 + 3 * step) - lag(p.pos(79)));
     }
     case 's':
-      return line + print("%d %d %d %d %d %d\n", t12(76), t12(77), t12(78), t12(82), t12(83), t12(102));
-    case 'p':
-      return line + print("%d %d %d %d\n", t12(41), t12(22), t10(42), t10(28));
+      return line +
+             print("%d %d %d %d %d %d\n", t12(76), t12(77), t12(78), t12(82), t12(83), t12(102));
+    case 'p': return line + print("%d %d %d %d\n", t12(41), t12(22), t10(42), t10(28));
     case 'm':
       return line + print("| %4d %4d | %4d | %4d %4d | %4d %4d | %2d |\n", t12(8), t12(9), t10(19),
                           t12(4), t12(5), t12(6), t12(7), f(53));
-    case 'v':
-      return line + print("%d %d %d %d\n", t12(68), t12(69), t12(70), t12(71));
+    case 'v': return line + print("%d %d %d %d\n", t12(68), t12(69), t12(70), t12(71));
     case 'x':
       return line + print("%d %d %d %d %d %d %d %d %d %d %d %d\n", f(88), 0, f(89), 0, f(92), 0,
                           f(90), 0, f(91), 0, f(93), 0);
@@ -107,8 +106,8 @@ std::string raw_line(const Pass& p, const ReferenceRun& run) {
       const int p0 = p.placed ? (p.s % 108) * 16 + 4 : 0;
       const int step = p.placed ? 16 : 0;
       auto at = [&](int position) { return p.r.at(p.j, position); };
-      return print("%x %x %x %x %x\n", at(p0), at(p0 + step), at(p0 + 2 * step),
-                   at(p0 + 3 * step), at(p.pos(79)));
+      return print("%x %x %x %x %x\n", at(p0), at(p0 + step), at(p0 + 2 * step), at(p0 + 3 * step),
+                   at(p.pos(79)));
     }
     case 's': return print("%x %x %x %x %x %x\n", w(76), w(77), w(78), w(82), w(83), w(102));
     case 'p': return print("%x %x %x %x\n", w(41), w(22), w(42), w(28));
@@ -141,12 +140,13 @@ std::string reference_dump(const std::string& file, const ReferenceRun& run,
         if (run.raw && run.group == 'm') out += print("ait affset %d\n", row_of(s, 19) * 16 + 4);
       }
       const Pass p{r, j, placed, placed_row, run.raw ? 4 : 12};
-      out += print("%x %5d %d\t", r.at(j, static_cast<int64_t>(s) * 16), static_cast<int>(n + 1), j);
+      out +=
+          print("%x %5d %d\t", r.at(j, static_cast<int64_t>(s) * 16), static_cast<int>(n + 1), j);
       out += run.raw ? raw_line(p, run) : engineering_line(p, run);
     }
   }
-  end_message = print(file.size() % kRecord == 0 ? "No data at record %d\n"
-                                                  : "Mismatch data at record %d\n",
-                      static_cast<int>(records + 1));
+  end_message =
+      print(file.size() % kRecord == 0 ? "No data at record %d\n" : "Mismatch data at record %d\n",
+            static_cast<int>(records + 1));
   return out;
 }

@@ -44,26 +44,31 @@ TEST_F(IfgextractTest, EndsOfTheRunAndTheirStatuses) {
   const std::string good = dir_.put("good", one);
   const std::string missing = dir_.path("missing");
   const std::string no_file = missing + ": No such file or directory\n";
-  expect_cases(kProgram, {
-      {{"-F", dir_.put("empty", "")}, {"", "No bytes read at record 1\n", 0}},
-      {{"-F", good}, {"1\n", "No bytes read at record 2\n", 0}},
-      {{"-F", dir_.put("short", telemetry_bytes({quiet_record(5)}, 100))},
-       {"1\n", "Byte mismatch reading at record 2\n", 1}},
-      {{"-F", dir_.put("partial", telemetry_bytes({}, 5000))},
-       {"", "Byte mismatch reading at record 1\n", 1}},
-      {{"-F", dir_.path()}, {"", "Error reading at record 1\n", 1}},  // a folder opens, but reading it fails
-      {{"-h"}, {"", kHelp, 0}},
-      {{"-h", "-F", good}, {"", kHelp, 0}},
-      {{"-h", "-F", missing}, {"", kHelp, 0}},
-      {{"-F", missing, "-h"}, {"", no_file, 1}},
-      {{}, {"", "Error opening file\n", 255}},
-      // Unknown options are reported and ignored; operands are ignored; each
-      // -F is tested as it comes, and the last one is read.
-      {{"-q", "operand", "-F", missing + "-not", "-F", good},
-       {"", kProgram + ": invalid option -- 'q'\n" + missing + "-not: No such file or directory\n", 1}},
-      {{"-q", "operand", "-F", good},
-       {"1\n", kProgram + ": invalid option -- 'q'\nNo bytes read at record 2\n", 0}},
-  });
+  expect_cases(
+      kProgram,
+      {
+          {{"-F", dir_.put("empty", "")}, {"", "No bytes read at record 1\n", 0}},
+          {{"-F", good}, {"1\n", "No bytes read at record 2\n", 0}},
+          {{"-F", dir_.put("short", telemetry_bytes({quiet_record(5)}, 100))},
+           {"1\n", "Byte mismatch reading at record 2\n", 1}},
+          {{"-F", dir_.put("partial", telemetry_bytes({}, 5000))},
+           {"", "Byte mismatch reading at record 1\n", 1}},
+          {{"-F", dir_.path()},
+           {"", "Error reading at record 1\n", 1}},  // a folder opens, but reading it fails
+          {{"-h"}, {"", kHelp, 0}},
+          {{"-h", "-F", good}, {"", kHelp, 0}},
+          {{"-h", "-F", missing}, {"", kHelp, 0}},
+          {{"-F", missing, "-h"}, {"", no_file, 1}},
+          {{}, {"", "Error opening file\n", 255}},
+          // Unknown options are reported and ignored; operands are ignored; each
+          // -F is tested as it comes, and the last one is read.
+          {{"-q", "operand", "-F", missing + "-not", "-F", good},
+           {"",
+            kProgram + ": invalid option -- 'q'\n" + missing + "-not: No such file or directory\n",
+            1}},
+          {{"-q", "operand", "-F", good},
+           {"1\n", kProgram + ": invalid option -- 'q'\nNo bytes read at record 2\n", 0}},
+      });
 }
 
 TEST_F(IfgextractTest, UnreadableFileFailsToOpen) {
@@ -88,7 +93,8 @@ TEST_F(IfgextractTest, CarriageModeThreeRecords) {
     for (int i = 0; i < 1296; ++i) {
       const std::string& line = lines[1 + rec * 1297 + i];
       ASSERT_EQ(line.size(), 21u) << line;
-      EXPECT_EQ(line.substr(0, 7), "    " + std::to_string(rec + 2) + " " + std::to_string(i / 432));
+      EXPECT_EQ(line.substr(0, 7),
+                "    " + std::to_string(rec + 2) + " " + std::to_string(i / 432));
     }
   }
   EXPECT_EQ(r.err, "No bytes read at record 4\n");
@@ -118,18 +124,20 @@ TEST_F(IfgextractTest, HandMadeSampleLinesAndReferences) {
     set_channel(status_in_all, sub, 5, kDcFlagsChannel, kHousekeepingColumn, 0x0020);
   }
   const ProgramResult two_quiet_records = {"1\n2\n", "No bytes read at record 3\n", 0};
-  expect_cases(kProgram, {
-      {{"-F", dir_.put("hand", telemetry_bytes({first, second}))},
-       {"1\n"
-        "    2 0 65535 0 -131080 131056\n"
-        "    2 2    12 0     0     0\n"
-        "2\n",
-        "No bytes read at record 3\n", 0}},
-      {{"-F", dir_.put("sync rows", telemetry_bytes({blank_record(5, 5, 7), quiet_record(7)}))},
-       two_quiet_records},
-      {{"-F", dir_.put("status bits", telemetry_bytes({status_in_two, status_in_all}))},
-       two_quiet_records},
-  });
+  expect_cases(
+      kProgram,
+      {
+          {{"-F", dir_.put("hand", telemetry_bytes({first, second}))},
+           {"1\n"
+            "    2 0 65535 0 -131080 131056\n"
+            "    2 2    12 0     0     0\n"
+            "2\n",
+            "No bytes read at record 3\n", 0}},
+          {{"-F", dir_.put("sync rows", telemetry_bytes({blank_record(5, 5, 7), quiet_record(7)}))},
+           two_quiet_records},
+          {{"-F", dir_.put("status bits", telemetry_bytes({status_in_two, status_in_all}))},
+           two_quiet_records},
+      });
 }
 
 TEST_F(IfgextractTest, LostLockComesOnceAtTheStartOfPassZero) {
@@ -196,10 +204,12 @@ TEST_F(IfgextractTest, PipedInputInSmallPiecesReadsLikeTheFile) {
   const SynthOptions o = generated_records(6, 300);
   const std::string path = dir_.put("p", synth_bytes(o));
   const ProgramResult direct = run({"-F", path});
-  expect_cases("/bin/sh", {
-      {{"-c", "dd if=" + path + " bs=999 2>/dev/null | " + kProgram + " -F /dev/stdin"},
-       {direct.out, "Byte mismatch reading at record 7\n", 1}},
-  });
+  expect_cases(
+      "/bin/sh",
+      {
+          {{"-c", "dd if=" + path + " bs=999 2>/dev/null | " + kProgram + " -F /dev/stdin"},
+           {direct.out, "Byte mismatch reading at record 7\n", 1}},
+      });
 }
 
 TEST_F(IfgextractTest, MessagesFollowTheLinesBeforeThemAndAFullDiskIsReportedOnce) {
@@ -207,15 +217,19 @@ TEST_F(IfgextractTest, MessagesFollowTheLinesBeforeThemAndAFullDiskIsReportedOnc
   const std::string carriage_lines = run({"-c", "-F", two}).out;
   ASSERT_EQ(lines_of(carriage_lines).size(), 1u + 1296 + 1);
   const std::string disk_full = "ifgextract: standard output: No space left on device\n";
-  expect_cases("/bin/sh", {
-      {{"-c", kProgram + " -c -F " + two + " 2>&1"},
-       {carriage_lines + "Byte mismatch reading at record 3\n", "", 1}},
-      {{"-c", kProgram + " -F " + dir_.put("small", synth_bytes(generated_records(3))) + " >/dev/full"},
-       {"", "No bytes read at record 4\n" + disk_full, 1}},
-      // More than one buffer: the run stops at the first failed write.
-      {{"-c", kProgram + " -F " + dir_.put("large", synth_bytes(generated_records(200))) + " >/dev/full"},
-       {"", disk_full, 1}},
-  });
+  expect_cases(
+      "/bin/sh",
+      {
+          {{"-c", kProgram + " -c -F " + two + " 2>&1"},
+           {carriage_lines + "Byte mismatch reading at record 3\n", "", 1}},
+          {{"-c", kProgram + " -F " + dir_.put("small", synth_bytes(generated_records(3))) +
+                      " >/dev/full"},
+           {"", "No bytes read at record 4\n" + disk_full, 1}},
+          // More than one buffer: the run stops at the first failed write.
+          {{"-c", kProgram + " -F " + dir_.put("large", synth_bytes(generated_records(200))) +
+                      " >/dev/full"},
+           {"", disk_full, 1}},
+      });
 }
 
 }  // namespace

@@ -17,7 +17,8 @@
 namespace {
 
 const std::string kRetrieve = RETRIEVE_PATH;
-const std::string kPreload = "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH;
+const std::string kPreload =
+    "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" VANISH_PRELOAD_PATH;
 const std::string kOpening =
     "\n\n\n     PROGRAM RETRIEVE\n"
     " Input ifgram. number (  1)\n"
@@ -123,9 +124,10 @@ TEST_F(RetrieveFaultTest, UnreadableDetectionFileAndUnwritableFolder) {
 TEST_F(RetrieveFaultTest, DiskFillingWhileTheInterferogramIsWritten) {
   // A limit of 1024 bytes stands in for a full disk: 500 samples take more.
   detections("all.det", 2, 500, 100);
-  EXPECT_EQ(retrieve("trap '' XFSZ; ulimit -f 2;", "2\n"),
-            (ProgramResult{kOpening + " #=  1\n #=  2\n Written interferogram no.=   2\n",
-                           "retrieve: interferogram.dat: File too large; the file is incomplete\n", 2}));
+  EXPECT_EQ(
+      retrieve("trap '' XFSZ; ulimit -f 2;", "2\n"),
+      (ProgramResult{kOpening + " #=  1\n #=  2\n Written interferogram no.=   2\n",
+                     "retrieve: interferogram.dat: File too large; the file is incomplete\n", 2}));
   EXPECT_EQ(std::filesystem::file_size(path("interferogram.dat")), 1024u);
   expect_earlier_files_kept(/*samples_too=*/false);
 }

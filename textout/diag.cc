@@ -34,8 +34,8 @@ bool finish_output(OutBuffer& out, const char* program) {
   return false;
 }
 
-int report_input_end(OutBuffer& out, const InputEndTexts& texts, long count,
-                     int64_t record_number, const char* program) {
+int report_input_end(OutBuffer& out, const InputEndTexts& texts, long count, int64_t record_number,
+                     const char* program) {
   const char* why = count == 0 ? texts.at_end : count < 0 ? texts.read_error : texts.cut_short;
   diag_printf(out, "%s at record %" PRId64 "\n", why, record_number);
   const bool written = finish_output(out, program);

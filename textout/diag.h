@@ -10,8 +10,7 @@
 #include "out_buffer.h"
 
 // fprintf(stderr, fmt, ...) after flushing out.
-void diag_printf(OutBuffer& out, const char* fmt, ...)
-    __attribute__((format(printf, 2, 3)));
+void diag_printf(OutBuffer& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
 // fputs(text, stderr) after flushing out: help texts and fixed lines.
 void diag_puts(OutBuffer& out, const char* text);
@@ -35,7 +34,7 @@ struct InputEndTexts {
 // record reader gave it: 0 at the end, -1 on a read error, else the bytes of
 // a cut record), empties out and gives the exit status: kExitOk after a
 // whole record, kExitFailure otherwise or when out could not be written.
-int report_input_end(OutBuffer& out, const InputEndTexts& texts, long count,
-                     int64_t record_number, const char* program);
+int report_input_end(OutBuffer& out, const InputEndTexts& texts, long count, int64_t record_number,
+                     const char* program);
 
 #endif  // TEXTOUT_DIAG_H_

@@ -112,7 +112,8 @@ struct FourDigitTable {
 constexpr FourDigitTable make_four_digit_table() {
   FourDigitTable t{};
   for (uint32_t i = 0; i < 10000; ++i) {
-    t.of[i] = ('0' + i / 1000) | ('0' + i / 100 % 10) << 8 | ('0' + i / 10 % 10) << 16 | ('0' + i % 10) << 24;
+    t.of[i] = ('0' + i / 1000) | ('0' + i / 100 % 10) << 8 | ('0' + i / 10 % 10) << 16 |
+              ('0' + i % 10) << 24;
   }
   return t;
 }
@@ -149,14 +150,17 @@ inline constexpr LeadTable kLead = make_lead_table();
 // data never gives, take the general path.  Up to 8 bytes from p are
 // written even for a shorter field; the field ends at the pointer returned.
 inline char* format_short_width(char* p, int32_t v, int width) {
-  static_assert(std::endian::native == std::endian::little, "the field word is stored low byte first");
+  static_assert(std::endian::native == std::endian::little,
+                "the field word is stored low byte first");
   const uint32_t sign = static_cast<uint32_t>(v >> 31);  // all ones when negative
   const uint32_t negative = sign & 1;
   const uint32_t m = (static_cast<uint32_t>(v) ^ sign) - sign;
-  if (m > static_cast<uint32_t>(kMaxShortValue)) [[unlikely]] return format_int_width(p, v, width);
+  if (m > static_cast<uint32_t>(kMaxShortValue)) [[unlikely]]
+    return format_int_width(p, v, width);
   const uint32_t high = m / 10000;  // below 1000
   const uint64_t digits = int_format_detail::kFourDigits.of[high] |
-                          static_cast<uint64_t>(int_format_detail::kFourDigits.of[m - high * 10000]) << 32;
+                          static_cast<uint64_t>(int_format_detail::kFourDigits.of[m - high * 10000])
+                              << 32;
   // Leading zero digits, 1 to 7 (0 itself keeps its last digit).
   const int zeros = std::countr_zero((digits ^ 0x3030303030303030ull) | (1ull << 56)) >> 3;
   uint64_t text = digits - int_format_detail::kLead.blanks[zeros] +

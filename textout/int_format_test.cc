@@ -39,14 +39,16 @@ TEST(IntFormat, MatchesPrintfForDecimalWithAndWithoutWidth) {
 TEST(IntFormat, ShortFieldsMatchPrintfForEveryValueOfSixDigitsAndEveryBoundary) {
   char buf[64], want[64];
   std::vector<int32_t> values;
-  for (int32_t v = -1048640; v <= 1048640; v += (v > -200000 && v < 200000) ? 1 : 97) values.push_back(v);
+  for (int32_t v = -1048640; v <= 1048640; v += (v > -200000 && v < 200000) ? 1 : 97)
+    values.push_back(v);
   for (int64_t v : awkward_values()) {
     if (v >= INT32_MIN && v <= INT32_MAX) values.push_back(static_cast<int32_t>(v));
   }
   for (int32_t v : values) {
     for (int width : {1, 2, 4, 5, 8}) {
       const int n = std::snprintf(want, sizeof want, "%*d", width, v);
-      ASSERT_EQ(text(buf, format_short_width(buf, v, width)), std::string(want, n)) << v << " width " << width;
+      ASSERT_EQ(text(buf, format_short_width(buf, v, width)), std::string(want, n))
+          << v << " width " << width;
     }
   }
 }

@@ -1,8 +1,8 @@
 #include "out_buffer.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 void out_init(OutBuffer& out, int fd) {
   out.fd = fd;
@@ -45,6 +45,4 @@ void out_write(OutBuffer& out, const char* text, size_t n) {
   }
 }
 
-void out_puts(OutBuffer& out, const char* text) {
-  out_write(out, text, std::strlen(text));
-}
+void out_puts(OutBuffer& out, const char* text) { out_write(out, text, std::strlen(text)); }

@@ -38,9 +38,7 @@ int find_sync_row(Subframe sf) {
 
 int find_sync_row(StoredSubframe sf) {
   const unsigned char* row0 = sf.record_bytes + 2 * sf.first_word;
-  return first_sync_row([row0](int row) {
-    return stored_word_at(row0 + 2 * row * kWordsPerRow);
-  });
+  return first_sync_row([row0](int row) { return stored_word_at(row0 + 2 * row * kWordsPerRow); });
 }
 
 int channel_row(int sync_row, int channel) {

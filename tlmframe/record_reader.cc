@@ -1,8 +1,8 @@
 #include "record_reader.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace tlmframe {
 

@@ -25,9 +25,9 @@ void set_word(int sub, int row, int column, uint16_t value) {
 
 TEST(SwapRecord, TurnsFileOrderIntoValuesAndLeavesTheTrailer) {
   clear();
-  set_bytes(0, 0x14, 0x6F);                     // first word of subframe 0
+  set_bytes(0, 0x14, 0x6F);                        // first word of subframe 0
   set_bytes(2 * (kSwappedWords - 1), 0xAB, 0xCD);  // last word of subframe 2
-  set_bytes(2 * kSwappedWords, 0x12, 0x34);     // first trailer word
+  set_bytes(2 * kSwappedWords, 0x12, 0x34);        // first trailer word
   swap_record(g_record);
   EXPECT_EQ(g_record.words[0], 0x146F);
   EXPECT_EQ(g_record.words[kSwappedWords - 1], 0xABCD);
@@ -50,8 +50,8 @@ TEST(FindSyncRow, TakesTheFirstRowWithTheSyncWordInColumnZero) {
 
 TEST(FindSyncRow, IgnoresOtherColumnsTheTrailerAndTheNextSubframe) {
   clear();
-  set_word(0, 3, 1, kSyncWord);       // column 1 does not count
-  set_word(1, 0, 0, kSyncWord);       // row 0 of the next subframe does not belong to 0
+  set_word(0, 3, 1, kSyncWord);               // column 1 does not count
+  set_word(1, 0, 0, kSyncWord);               // row 0 of the next subframe does not belong to 0
   g_record.words[kSwappedWords] = kSyncWord;  // the trailer is no subframe
   EXPECT_EQ(find_sync_row(subframe(g_record, 0)), -1);
   EXPECT_EQ(find_sync_row(subframe(g_record, 2)), -1);

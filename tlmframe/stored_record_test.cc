@@ -22,7 +22,8 @@ TelemetryRecord g_swapped;
 
 // Bytes that differ from their neighbours, so a swapped or shifted read shows.
 void fill_bytes(unsigned seed) {
-  for (int i = 0; i < kRecordBytes; ++i) g_bytes[i] = static_cast<unsigned char>(i * 7 + seed + (i >> 8));
+  for (int i = 0; i < kRecordBytes; ++i)
+    g_bytes[i] = static_cast<unsigned char>(i * 7 + seed + (i >> 8));
 }
 
 void swap_copy() {

@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
         o.first_interferogram = static_cast<int>(v);
         break;
       case 'k':
-        if (!parse_long(optarg, 1, 1L << 20, v)) return usage_error("records per interferogram", optarg);
+        if (!parse_long(optarg, 1, 1L << 20, v))
+          return usage_error("records per interferogram", optarg);
         o.records_per_interferogram = static_cast<int>(v);
         break;
       case 'd':
@@ -106,13 +107,15 @@ int main(int argc, char** argv) {
         o.seed = static_cast<uint32_t>(v);
         break;
       case 'w':
-        if (o.chosen_count == kMaxChosenWords || !parse_chosen_word(optarg, o.chosen[o.chosen_count])) {
+        if (o.chosen_count == kMaxChosenWords ||
+            !parse_chosen_word(optarg, o.chosen[o.chosen_count])) {
           return usage_error("housekeeping word", optarg);
         }
         ++o.chosen_count;
         break;
       case 'W':
-        if (o.placed_count == kMaxPlacedWords || !parse_placed_word(optarg, o.placed[o.placed_count])) {
+        if (o.placed_count == kMaxPlacedWords ||
+            !parse_placed_word(optarg, o.placed[o.placed_count])) {
           return usage_error("placed word", optarg);
         }
         ++o.placed_count;

@@ -51,8 +51,8 @@ void fill_housekeeping(const SynthOptions& o, int64_t index, int sub, int sync_r
   uint16_t* w = r.words + sub * kSubframeWords;
   for (int row = 0; row < kRowsPerSubframe; ++row) {
     const uint64_t noise = mix(o.seed ^ (static_cast<uint64_t>(index) << 20) ^ (sub << 8) ^ row);
-    const int channel = sync_row >= 0 ? (row - sync_row + kRowsPerSubframe) % kRowsPerSubframe
-                                      : row + 1;
+    const int channel =
+        sync_row >= 0 ? (row - sync_row + kRowsPerSubframe) % kRowsPerSubframe : row + 1;
     w[row * kWordsPerRow + 0] = static_cast<uint16_t>(0x0200 + row);
     w[row * kWordsPerRow + kRawHousekeepingColumn] = static_cast<uint16_t>(0x0A00 + channel);
     w[row * kWordsPerRow + 8] = static_cast<uint16_t>(noise >> 48);
@@ -69,9 +69,11 @@ void fill_housekeeping(const SynthOptions& o, int64_t index, int sub, int sync_r
   const int c12 = kHousekeepingColumn;
   put_channel(r, sub, sync_row, kInterferogramNumberChannel, c12, static_cast<uint16_t>(ifg));
   put_channel(r, sub, sync_row, kInterferogramNumberChannel, kRawHousekeepingColumn, 0x00C3);
-  put_channel(r, sub, sync_row, kDcFlagsChannel, c12, static_cast<uint16_t>(0x0003 | (status ? kStatusBit : 0)));
+  put_channel(r, sub, sync_row, kDcFlagsChannel, c12,
+              static_cast<uint16_t>(0x0003 | (status ? kStatusBit : 0)));
   put_channel(r, sub, sync_row, kTimeChannelA, c12, bcd(hh));
-  put_channel(r, sub, sync_row, kTimeChannelB, c12, static_cast<uint16_t>((bcd(mm) << 8) | bcd(ss)));
+  put_channel(r, sub, sync_row, kTimeChannelB, c12,
+              static_cast<uint16_t>((bcd(mm) << 8) | bcd(ss)));
   put_channel(r, sub, sync_row, kConfigurationChannel, c12, 0x8002);
   for (int i = 0; i < 6; ++i) {
     put_channel(r, sub, sync_row, kAuxiliaryDetectorChannels[i], c12, (i % 3 == 0) ? 0x0100 : 0);
@@ -84,8 +86,8 @@ void fill_housekeeping(const SynthOptions& o, int64_t index, int sub, int sync_r
 
 // The true signal of the two detectors at a sample position: a centre
 // burst in the middle of each interferogram over a baseline and noise.
-void signal_at(const SynthOptions& o, int64_t position, int64_t length, uint64_t noise,
-               double& t1, double& t2) {
+void signal_at(const SynthOptions& o, int64_t position, int64_t length, uint64_t noise, double& t1,
+               double& t2) {
   const double x = static_cast<double>(position - length / 2);
   const double envelope = std::exp(-(x * x) / (2.0 * 40.0 * 40.0));
   const double wave = std::cos(2.0 * M_PI * x / 7.5);
@@ -127,7 +129,8 @@ void jumping_gains(const SynthOptions& o, int64_t index, int gains[kGroupsPerRec
   int gain = first_jumping_gain(o, index);
   for (int k = 0; k < kGroupsPerRecord; ++k) {
     if (k > 0) {
-      const uint64_t draw = mix(o.seed ^ 0x57E95ull ^ static_cast<uint64_t>(index * kGroupsPerRecord + k));
+      const uint64_t draw =
+          mix(o.seed ^ 0x57E95ull ^ static_cast<uint64_t>(index * kGroupsPerRecord + k));
       gain = (gain + 1 + static_cast<int>(draw % 3)) & 3;
     }
     gains[k] = gain;
@@ -139,7 +142,8 @@ void jumping_gains(const SynthOptions& o, int64_t index, int gains[kGroupsPerRec
 
 // gains: the record's jumping gain codes, or nullptr for the codes that fit
 // the signal.
-void fill_samples(const SynthOptions& o, int64_t index, int sub, const int* gains, TelemetryRecord& r) {
+void fill_samples(const SynthOptions& o, int64_t index, int sub, const int* gains,
+                  TelemetryRecord& r) {
   uint16_t* w = r.words + sub * kSubframeWords;
   const int64_t length = static_cast<int64_t>(o.records_per_interferogram) * 3 * kGroupsPerSubframe;
   for (int k = 0; k < kGroupsPerSubframe; ++k) {
@@ -243,7 +247,8 @@ bool synth_write(const SynthOptions& o, int fd) {
   if (o.tail_bytes > 0) {
     synth_record(o, o.records, record);
     encode_record(record, bytes);
-    const size_t n = static_cast<size_t>(o.tail_bytes < kRecordBytes ? o.tail_bytes : kRecordBytes - 1);
+    const size_t n =
+        static_cast<size_t>(o.tail_bytes < kRecordBytes ? o.tail_bytes : kRecordBytes - 1);
     if (!write_all(fd, bytes, n)) return false;
   }
   return true;
@@ -290,7 +295,8 @@ bool parse_chosen_word(const char* text, ChosenWord& word) {
   p = end + 1;
   const unsigned long value = std::strtoul(p, &end, 0);
   if (end == p || *end != '\0' || value > 0xFFFF) return false;
-  word = ChosenWord{static_cast<int>(column), static_cast<int>(channel), static_cast<uint16_t>(value)};
+  word =
+      ChosenWord{static_cast<int>(column), static_cast<int>(channel), static_cast<uint16_t>(value)};
   return true;
 }
 
@@ -308,7 +314,7 @@ bool parse_placed_word(const char* text, PlacedWord& word) {
   char* end;
   const unsigned long value = std::strtoul(p, &end, 0);
   if (end == p || *end != '\0' || value > 0xFFFF) return false;
-  word = PlacedWord{static_cast<int>(fields[0]), static_cast<int>(fields[1]), static_cast<int>(fields[2]),
-                    static_cast<uint16_t>(value)};
+  word = PlacedWord{static_cast<int>(fields[0]), static_cast<int>(fields[1]),
+                    static_cast<int>(fields[2]), static_cast<uint16_t>(value)};
   return true;
 }

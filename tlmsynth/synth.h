@@ -7,8 +7,8 @@
 // made to change, and detector samples shaped like an interferogram (a
 // centre burst over noise) encoded with gain codes and sample flags, or
 // carriage words.  For the hardest data the detector words may be uniformly
-// random and the gain code may jump at every group.  Everything follows from the options and a seed, so the
-// same options always give the same bytes.
+// random and the gain code may jump at every group.  Everything follows from the options and a
+// seed, so the same options always give the same bytes.
 #ifndef TLMSYNTH_SYNTH_H_
 #define TLMSYNTH_SYNTH_H_
 
@@ -68,7 +68,8 @@ void synth_record(const SynthOptions& options, int64_t index, tlmframe::Telemetr
 
 // The file bytes of a host-order record: subframe words big-endian, the
 // trailer as it stands.  The inverse of reading plus swap_record.
-void encode_record(const tlmframe::TelemetryRecord& record, unsigned char bytes[tlmframe::kRecordBytes]);
+void encode_record(const tlmframe::TelemetryRecord& record,
+                   unsigned char bytes[tlmframe::kRecordBytes]);
 
 // Writes the whole stream to fd; false (errno set) when a write fails.
 bool synth_write(const SynthOptions& options, int fd);

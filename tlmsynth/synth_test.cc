@@ -52,7 +52,9 @@ TEST(Synth, HousekeepingFollowsTheSyncRowAndTheOptions) {
   o.chosen[o.chosen_count++] = w;
   synth_record(o, 3, g_a);
   const Subframe sf = subframe(g_a, 1);
-  auto channel = [&](int k, int column) { return subframe_word(sf, channel_position(100, k, column)); };
+  auto channel = [&](int k, int column) {
+    return subframe_word(sf, channel_position(100, k, column));
+  };
   EXPECT_EQ(channel(kInterferogramNumberChannel, kHousekeepingColumn), 701);
   EXPECT_EQ(channel(kDcFlagsChannel, kHousekeepingColumn) & kStatusBit, kStatusBit);
   EXPECT_EQ(channel(19, kRawHousekeepingColumn), 0xBEEF);

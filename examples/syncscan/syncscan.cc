@@ -34,9 +34,9 @@ int main(int argc, char** argv) {
       std::printf(" %d", tlmframe::find_sync_row(tlmframe::subframe(record, i)));
     }
     const tlmframe::Subframe last = tlmframe::subframe(record, 2);
-    const int position =
-        tlmframe::channel_position(tlmframe::find_sync_row(last), tlmframe::kInterferogramNumberChannel,
-                                   tlmframe::kHousekeepingColumn);
+    const int position = tlmframe::channel_position(tlmframe::find_sync_row(last),
+                                                    tlmframe::kInterferogramNumberChannel,
+                                                    tlmframe::kHousekeepingColumn);
     std::printf(", interferogram %u\n", tlmframe::subframe_word(last, position));
   }
   close(fd);

@@ -38,8 +38,9 @@ ProgramResult run_shell(const std::string& command, const std::string& stdin_dat
 }
 
 void PrintTo(const ProgramResult& r, std::ostream* os) {
-  *os << "status " << r.status << "\n--- standard output:\n" << r.out
-      << "\n--- standard error:\n" << r.err;
+  *os << "status " << r.status << "\n--- standard output:\n"
+      << r.out << "\n--- standard error:\n"
+      << r.err;
 }
 
 size_t open_descriptor_count() {

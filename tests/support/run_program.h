@@ -14,8 +14,7 @@
 // argv[0] is the path of the program.  stdin_data is fed on standard input
 // (from a file, so a large input cannot block); cwd, when not empty, is the
 // working directory of the child.
-ProgramResult run_program(const std::vector<std::string>& argv,
-                          const std::string& stdin_data = "",
+ProgramResult run_program(const std::vector<std::string>& argv, const std::string& stdin_data = "",
                           const std::string& cwd = "");
 
 // A shell command line run the same way, for redirections and pipes.

@@ -27,7 +27,8 @@ void set_channel(tlmframe::TelemetryRecord& record, int sub, int sync_row, int c
 // valid until the next call.
 const unsigned char* stored_record(const tlmframe::TelemetryRecord& record);
 
-std::string telemetry_bytes(const std::vector<tlmframe::TelemetryRecord>& records, size_t tail_bytes = 0);
+std::string telemetry_bytes(const std::vector<tlmframe::TelemetryRecord>& records,
+                            size_t tail_bytes = 0);
 
 // The generator's default options for records whole records and tail_bytes
 // of one more.

@@ -31,8 +31,8 @@ int forward(const char* name, const char* path, int flags, va_list args) {
   static OpenFunction real_open64 = reinterpret_cast<OpenFunction>(dlsym(RTLD_NEXT, "open64"));
   const mode_t mode = (flags & O_CREAT) ? static_cast<mode_t>(va_arg(args, int)) : 0;
   if (is_named("VANISH_PATH", path)) unlink(path);
-  const int fd =
-      std::strcmp(name, "open") == 0 ? real_open(path, flags, mode) : real_open64(path, flags, mode);
+  const int fd = std::strcmp(name, "open") == 0 ? real_open(path, flags, mode)
+                                                : real_open64(path, flags, mode);
   if (fd >= 0 && is_named("SHRINK_PATH", path)) shrink_fd = fd;
   return fd;
 }

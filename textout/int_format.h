@@ -120,19 +120,31 @@ constexpr FourDigitTable make_four_digit_table() {
 
 inline constexpr FourDigitTable kFourDigits = make_four_digit_table();
 
-// What turns the first z digits of an eight-digit word (leading zeros) into
-// blanks ('0' - ' ' in each of those bytes), and what then turns the last of
-// those blanks into a minus sign ('-' - ' ').
+// For z leading zero digits (1 to 7) of an eight-digit word and a sign:
+// what to add to the word to turn those zeros into blanks ('0' - ' ' off
+// each) and the last of them into a minus sign for a negative value
+// ('-' - ' ' on), and, for each field width, how long the field is and
+// how far the word is shifted to keep its last field bytes.
 struct LeadTable {
-  uint64_t blanks[8];
-  uint64_t minus[8];
+  uint64_t adjust[8][2];
+  uint8_t field[9][8][2];
+  uint8_t shift[9][8][2];
 };
 
 constexpr LeadTable make_lead_table() {
   LeadTable t{};
   for (int z = 1; z < 8; ++z) {
-    t.blanks[z] = ((1ull << (8 * z)) - 1) & 0x1010101010101010ull;
-    t.minus[z] = static_cast<uint64_t>('-' - ' ') << (8 * (z - 1));
+    for (int negative = 0; negative < 2; ++negative) {
+      const uint64_t blanks = ((1ull << (8 * z)) - 1) & 0x1010101010101010ull;
+      const uint64_t minus = negative ? static_cast<uint64_t>('-' - ' ') << (8 * (z - 1)) : 0;
+      t.adjust[z][negative] = minus - blanks;
+      for (int width = 1; width <= 8; ++width) {
+        const int length = 8 - z + negative;
+        const int field = length > width ? length : width;
+        t.field[width][z][negative] = static_cast<uint8_t>(field);
+        t.shift[width][z][negative] = static_cast<uint8_t>(8 * (8 - field));
+      }
+    }
   }
   return t;
 }
@@ -163,13 +175,11 @@ inline char* format_short_width(char* p, int32_t v, int width) {
                               << 32;
   // Leading zero digits, 1 to 7 (0 itself keeps its last digit).
   const int zeros = std::countr_zero((digits ^ 0x3030303030303030ull) | (1ull << 56)) >> 3;
-  uint64_t text = digits - int_format_detail::kLead.blanks[zeros] +
-                  (int_format_detail::kLead.minus[zeros] & (0 - static_cast<uint64_t>(negative)));
-  const int length = 8 - zeros + static_cast<int>(negative);
-  const int field = length > width ? length : width;
-  text >>= 8 * (8 - field);
+  const int_format_detail::LeadTable& lead = int_format_detail::kLead;
+  const uint64_t text =
+      (digits + lead.adjust[zeros][negative]) >> lead.shift[width][zeros][negative];
   std::memcpy(p, &text, sizeof text);  // the first byte in memory is the lowest
-  return p + field;
+  return p + lead.field[width][zeros][negative];
 }
 
 // "%x": lower-case hexadecimal, no prefix, no leading zeros.

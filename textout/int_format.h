@@ -153,22 +153,24 @@ inline constexpr LeadTable kLead = make_lead_table();
 
 }  // namespace int_format_detail
 
-// "%<width>d" (width 1 to 8), made with no branch that depends on the
-// value for values of at most seven digits (|v| <= kMaxShortValue): the
+// "%<width>d", made with no branch that depends on the value for values of
+// at most seven digits (|v| <= kMaxShortValue) and widths of 1 to 8: the
 // digits are two table words in one 64-bit word, the blanks and the sign
-// laid over it, and the field stored as one 8-byte word.  For output that values of
-// any size and sign reach on every line, where a branch on the digit count
-// would be mispredicted all the time.  Larger values, which the tools'
-// data never gives, take the general path.  Up to 8 bytes from p are
-// written even for a shorter field; the field ends at the pointer returned.
+// laid over it, and the field stored as one 8-byte word.  For output that
+// values of any size and sign reach on every line, where a branch on the
+// digit count would be mispredicted all the time.  Larger values, which
+// the tools' data never gives, and other widths take the general path.  Up
+// to 8 bytes from p are written even for a shorter field; the field ends
+// at the pointer returned.
 inline char* format_short_width(char* p, int32_t v, int width) {
   static_assert(std::endian::native == std::endian::little,
                 "the field word is stored low byte first");
   const uint32_t sign = static_cast<uint32_t>(v >> 31);  // all ones when negative
   const uint32_t negative = sign & 1;
   const uint32_t m = (static_cast<uint32_t>(v) ^ sign) - sign;
-  if (m > static_cast<uint32_t>(kMaxShortValue)) [[unlikely]]
+  if (m > static_cast<uint32_t>(kMaxShortValue) || width < 1 || width > 8) [[unlikely]] {
     return format_int_width(p, v, width);
+  }
   const uint32_t high = m / 10000;  // below 1000
   const uint64_t digits = int_format_detail::kFourDigits.of[high] |
                           static_cast<uint64_t>(int_format_detail::kFourDigits.of[m - high * 10000])

@@ -5,7 +5,7 @@
 // number is in no entry, and std::istream >> float reads every number in it.
 // Both report MB (10^6 bytes) per second in the column "MB".
 //
-//   build/retrieve/retrieve_scan_bench [--benchmark_repetitions=9
+//   build/bench/retrieve_scan_bench [--benchmark_repetitions=9
 //       --benchmark_enable_random_interleaving=true]
 #include <fcntl.h>
 #include <unistd.h>

@@ -177,6 +177,7 @@ struct Collecting {
 
 struct PySamples : Collecting<SampleCollector> {
   py::dtype samples_dtype;
+  py::dtype notices_dtype = notice_dtype();
   explicit PySamples(bool carriage)
       : samples_dtype(carriage ? carriage_dtype() : detector_dtype()) {
     collector_init(*collector, carriage ? DecodeMode::kCarriage : DecodeMode::kTwoDetector);
@@ -184,7 +185,7 @@ struct PySamples : Collecting<SampleCollector> {
   py::tuple take() {
     Busy guard(busy);
     return py::make_tuple(take_rows(collector->samples, samples_dtype),
-                          take_rows(collector->notices, notice_dtype()));
+                          take_rows(collector->notices, notices_dtype));
   }
   int64_t records() const { return collector->run.records; }
 };
@@ -193,6 +194,7 @@ struct PySamples : Collecting<SampleCollector> {
 
 struct PyHousekeeping : Collecting<HousekeepingCollector> {
   py::dtype lines_dtype;
+  py::dtype positions_dtype = position_dtype();
   PyHousekeeping(int code, int format_offset, bool raw) {
     const GroupTable& table = raw ? kRawTable : kEngineeringTable;
     const ChannelGroup* group = find_group(table, code);
@@ -204,7 +206,7 @@ struct PyHousekeeping : Collecting<HousekeepingCollector> {
   py::tuple take() {
     Busy guard(busy);
     return py::make_tuple(take_rows(collector->lines, lines_dtype),
-                          take_rows(collector->positions, position_dtype()));
+                          take_rows(collector->positions, positions_dtype));
   }
   int64_t records() const { return collector->run.records; }
 };

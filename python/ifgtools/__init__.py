@@ -71,9 +71,14 @@ def _feed(collector, source, wanted=lambda: True):
 
 
 class _Result:
-    """Shared repr of the result objects."""
+    """What the result objects share: fields set in the order of their
+    __slots__, and a short repr."""
 
     __slots__ = ()
+
+    def __init__(self, *values):
+        for name, value in zip(self.__slots__, values, strict=True):
+            setattr(self, name, value)
 
     def __repr__(self):
         fields = ", ".join(f"{name}={_brief(getattr(self, name))}" for name in self.__slots__)
@@ -102,12 +107,6 @@ class Records(_Result):
     """
 
     __slots__ = ("subframes", "trailers", "sync_rows", "partial_bytes")
-
-    def __init__(self, subframes, trailers, sync_rows, partial_bytes):
-        self.subframes = subframes
-        self.trailers = trailers
-        self.sync_rows = sync_rows
-        self.partial_bytes = partial_bytes
 
 
 def read_records(source, start=0, count=None):
@@ -166,19 +165,13 @@ class Samples(_Result):
 
     __slots__ = ("samples", "notices", "last_record", "end", "partial_bytes")
 
-    def __init__(self, samples, notices, last_record, partial_bytes):
-        self.samples = samples
-        self.notices = notices
-        self.last_record = last_record
-        self.end = _end_of(partial_bytes)
-        self.partial_bytes = partial_bytes
-
 
 def interferogram_samples(source, carriage=False):
     collector = _ifgtools.SampleCollector(bool(carriage))
     _feed(collector, source)
     samples, notices = collector.take()
-    return Samples(samples, notices, collector.records, collector.partial_bytes)
+    partial = collector.partial_bytes
+    return Samples(samples, notices, collector.records, _end_of(partial), partial)
 
 
 interferogram_samples.__doc__ = f"""The interferogram samples of a raw telemetry file, as ifgextract
@@ -203,10 +196,6 @@ class SampleChunk(_Result):
     the fields of interferogram_samples."""
 
     __slots__ = ("samples", "notices")
-
-    def __init__(self, samples, notices):
-        self.samples = samples
-        self.notices = notices
 
 
 class _Stream:
@@ -318,13 +307,6 @@ class Housekeeping(_Result):
 
     __slots__ = ("lines", "positions", "last_record", "end", "partial_bytes")
 
-    def __init__(self, lines, positions, last_record, partial_bytes):
-        self.lines = lines
-        self.positions = positions
-        self.last_record = last_record
-        self.end = _end_of(partial_bytes)
-        self.partial_bytes = partial_bytes
-
     def __getitem__(self, key):
         return self.lines[key]
 
@@ -336,7 +318,8 @@ def housekeeping(source, group, raw=False):
     collector = _housekeeping_collector(group, raw)
     _feed(collector, source)
     lines, positions = collector.take()
-    return Housekeeping(lines, positions, collector.records, collector.partial_bytes)
+    partial = collector.partial_bytes
+    return Housekeeping(lines, positions, collector.records, _end_of(partial), partial)
 
 
 housekeeping.__doc__ = f"""One group of housekeeping channels per subframe, as hkdump prints
@@ -360,10 +343,6 @@ class HousekeepingChunk(_Result):
     with the fields of housekeeping()."""
 
     __slots__ = ("lines", "positions")
-
-    def __init__(self, lines, positions):
-        self.lines = lines
-        self.positions = positions
 
 
 class HousekeepingStream(_Stream):
@@ -401,12 +380,6 @@ class DetectionEntry(_Result):
     """
 
     __slots__ = ("number", "first", "samples", "spectrum")
-
-    def __init__(self, number, first, samples, spectrum):
-        self.number = number
-        self.first = first
-        self.samples = samples
-        self.spectrum = spectrum
 
 
 def read_detection(source, max_entries=None):

@@ -60,9 +60,8 @@ int decode_two_detector(Decoder& d, const unsigned char* subframe) {
     n += static_cast<int>(control & 1);
   }
   for (int j = 0; j < n; ++j) {
-    const float factor = gain_factor(f.gain[j + 1] - f.gain[j]);
-    d.detector1_samples[j] = static_cast<int32_t>(static_cast<float>(f.value1[j]) * factor);
-    d.detector2_samples[j] = static_cast<int32_t>(static_cast<float>(f.value2[j]) * factor);
+    d.detector1_samples[j] = rescaled(f.value1[j], f.gain[j], f.gain[j + 1]);
+    d.detector2_samples[j] = rescaled(f.value2[j], f.gain[j], f.gain[j + 1]);
   }
   s.held1 = f.value1[n];
   s.held2 = f.value2[n];

@@ -74,7 +74,7 @@ check_page() {
 
 ifgextract_options=$(option_string "$src/ifgextract/extract.cc" 'getopt\(') ||
   fail "ifgextract: no getopt call found in its source"
-tlmsynth_options=$(option_string "$src/tlmsynth/main.cc" 'getopt\(') ||
+tlmsynth_options=$(option_string "$src/tlmsynth/synth_options.cc" 'getopt\(') ||
   fail "tlmsynth: no getopt call found in its source"
 # hkdump and hkrawdump share one command line.
 hkdump_options="hF:g:Xfspmvx"

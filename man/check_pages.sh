@@ -81,6 +81,7 @@ hkdump_options="hF:g:Xfspmvx"
 
 check_page ifgextract "$ifgextract_options"
 check_page tlmsynth "$tlmsynth_options"
+check_page detsynth "$(option_string "$src/detsynth/main.cc" 'getopt\(')"
 check_page hkdump "$hkdump_options"
 check_page hkrawdump "$hkdump_options"
 check_page retrieve ""
@@ -90,7 +91,7 @@ check_page tlmbatch "$(getopts_letters "$src/batch/tlmbatch.sh")"
 # Every page in the folder is one of the above.
 for page in "$pages"/*.1; do
   case $(basename "$page" .1) in
-    ifgextract | tlmsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch) ;;
+    ifgextract | tlmsynth | detsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch) ;;
     *) fail "$(basename "$page"): a page that no check covers" ;;
   esac
 done

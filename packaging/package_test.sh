@@ -39,7 +39,7 @@ deb=${debs[0]}
 # carries the Python version and machine it was built for).
 expected=$work/expected-files
 {
-  for program in hkdump hkrawdump ifgextract quicklook retrieve tlmbatch tlmsynth; do
+  for program in detsynth hkdump hkrawdump ifgextract quicklook retrieve tlmbatch tlmsynth; do
     echo "usr/bin/$program"
     echo "usr/share/bash-completion/completions/$program"
     echo "usr/share/man/man1/$program.1.gz"
@@ -87,6 +87,7 @@ for run in ifgextract "hkdump -p" "hkrawdump -p"; do
 done
 mkdir retrieved && cp "$detection" retrieved/all.det
 (cd retrieved && echo 101 | "$bin/retrieve" >/dev/null) && [ -s retrieved/spectrum.dat ] || fail "retrieve does not run"
+"$bin/detsynth" -n 2 -f 7 -o made.det && [ "$(head -1 made.det)" = "1 2 7" ] || fail "detsynth does not run"
 if command -v parallel >/dev/null; then
   PATH=$bin:$PATH "$bin/tlmbatch" -o batch hkdump -p -- data.tlm >/dev/null &&
     cmp -s batch/data.tlm.hkdump-p.txt out.hkdump-p || fail "tlmbatch does not run hkdump"

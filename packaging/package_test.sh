@@ -68,7 +68,7 @@ wanted=(libc6 libstdc++6 "bash (>= " parallel)
 for dependency in "${wanted[@]}"; do
   [[ ", $depends" == *", $dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
-[ "$(field Recommends)" = "gnuplot-nox, python3-numpy" ] || fail "Recommends: $(field Recommends)"
+[ "$(field Recommends)" = "gnuplot-nox, python3-numpy, bash-completion" ] || fail "Recommends: $(field Recommends)"
 # The changelog's latest entry is this version.
 version=$(field Version)
 dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/interferometer-ground/changelog.gz | gzip -dc |

@@ -19,7 +19,7 @@ _tlm_option_table() {
     quicklook-ifg) echo "-n:word -o:file -k:folder" ;;
     quicklook-hk) echo "-c:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;
-    tlmbatch) echo "-h -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
+    tlmbatch) echo "-h -r -t -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
   esac
 }
 

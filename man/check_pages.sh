@@ -78,6 +78,12 @@ tlmsynth_options=$(option_string "$src/tlmsynth/synth_options.cc" 'getopt\(') ||
   fail "tlmsynth: no getopt call found in its source"
 # hkdump and hkrawdump share one command line.
 hkdump_options="hF:g:Xfspmvx"
+# Their help text (the kHelp literal, a "\tX" line per option) lists the
+# same options; their tests take the text itself from -h.
+help_letters=$(awk '/kHelp\[\] =/ { inside = 1 } inside { print } inside && /;$/ { exit }' \
+  "$src/hkdump/dump_options.cc" | sed -nE 's/^[^"]*"\\t([A-Za-z])[:\\ ].*$/\1/p' | sort -u)
+[ "$help_letters" = "$(letters_of "$hkdump_options")" ] ||
+  fail "hkdump: the help text lists $(tr '\n' ' ' <<<"$help_letters")but the options are $hkdump_options"
 
 check_page ifgextract "$ifgextract_options"
 check_page tlmsynth "$tlmsynth_options"

@@ -89,9 +89,7 @@ int parse_options(int argc, char** argv, SynthOptions& options, const char*& pat
         if (!parse_form(optarg, options.form)) return usage_error("form");
         break;
       case 'o': path = optarg; break;
-      case 'h':
-        out_puts(out, kUsage);
-        return finish_output(out, kProgram) ? kExitOk : kExitFailure;
+      case 'h': out_puts(out, kUsage); return finish_output(out, kProgram) ? kExitOk : kExitFailure;
       default: report_option_error(out, kProgram, c, kUsage); return kExitUsage;
     }
   }

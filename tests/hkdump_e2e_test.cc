@@ -68,35 +68,36 @@ TEST_F(HkdumpTest, CommandLine) {
   const ProgramResult help = {"", printed_help, 0};
   const ProgramResult no_file = {"", missing + ": No such file or directory\n", 1};
   for (const std::string& program : {kHkdump, kHkrawdump}) {
-    expect_cases(
-        program,
-        {
-            // A group option count other than one is a usage error.
-            {{}, usage},
-            {{"-X"}, usage},
-            {{"-F", file}, usage},
-            {{"-f", "-s", "-F", file}, usage},
-            {{"-f", "-f", "-F", file}, usage},
-            // -h ends the run wherever it stands; options after it are never
-            // looked at (the -g is not echoed).
-            {{"-h", "-p", "-F", file}, help},
-            {{"-p", "-F", file, "-h"}, help},
-            {{"-h", "-g", "4"}, help},
-            // Bad options get getopt's diagnostic, then the help.
-            {{"-p", "-q", "-F", file}, {"", program + ": invalid option -- 'q'\n" + printed_help, 2}},
-            {{"-F", file, "-g"},
-             {"", program + ": option requires an argument -- 'g'\n" + printed_help, 2}},
-            {{"-p", "-F"}, {"", program + ": option requires an argument -- 'F'\n" + printed_help, 2}},
-            // A missing file ends the run at its option (the -q after it is
-            // never seen); a second -F is tested in turn, even after a good one.
-            {{"-F", missing, "-q"}, no_file},
-            {{"-p", "-F", missing}, no_file},
-            {{"-F", file, "-p", "-F", missing}, no_file},
-            {{"-F", missing, "-p", "-F", file}, no_file},
-            // Without a file the open fails.
-            {{"-p"}, {"", "No such file or directory\n", 1}},
-            {{"-X", "-m", "operand"}, {"", "No such file or directory\n", 1}},
-        });
+    expect_cases(program,
+                 {
+                     // A group option count other than one is a usage error.
+                     {{}, usage},
+                     {{"-X"}, usage},
+                     {{"-F", file}, usage},
+                     {{"-f", "-s", "-F", file}, usage},
+                     {{"-f", "-f", "-F", file}, usage},
+                     // -h ends the run wherever it stands; options after it are never
+                     // looked at (the -g is not echoed).
+                     {{"-h", "-p", "-F", file}, help},
+                     {{"-p", "-F", file, "-h"}, help},
+                     {{"-h", "-g", "4"}, help},
+                     // Bad options get getopt's diagnostic, then the help.
+                     {{"-p", "-q", "-F", file},
+                      {"", program + ": invalid option -- 'q'\n" + printed_help, 2}},
+                     {{"-F", file, "-g"},
+                      {"", program + ": option requires an argument -- 'g'\n" + printed_help, 2}},
+                     {{"-p", "-F"},
+                      {"", program + ": option requires an argument -- 'F'\n" + printed_help, 2}},
+                     // A missing file ends the run at its option (the -q after it is
+                     // never seen); a second -F is tested in turn, even after a good one.
+                     {{"-F", missing, "-q"}, no_file},
+                     {{"-p", "-F", missing}, no_file},
+                     {{"-F", file, "-p", "-F", missing}, no_file},
+                     {{"-F", missing, "-p", "-F", file}, no_file},
+                     // Without a file the open fails.
+                     {{"-p"}, {"", "No such file or directory\n", 1}},
+                     {{"-X", "-m", "operand"}, {"", "No such file or directory\n", 1}},
+                 });
   }
 }
 

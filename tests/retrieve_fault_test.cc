@@ -77,7 +77,8 @@ TEST_F(RetrieveFaultTest, DetectionFileFedInPiecesReadsWhole) {
   const std::string feeds[] = {
       "(dd if=source bs=313 2>/dev/null > all.det &);",
       "(dd if=source bs=20000 count=1; sleep 0.05; dd if=source bs=20000 skip=1) 2>/dev/null "
-      "> all.det & " + kPreload + " SIGNALS_PATH=all.det"};
+      "> all.det & " +
+          kPreload + " SIGNALS_PATH=all.det"};
   for (const std::string& feed : feeds) {
     std::filesystem::remove(path("interferogram.dat"));
     std::filesystem::remove(path("spectrum.dat"));
@@ -136,10 +137,10 @@ TEST_F(RetrieveFaultTest, FailedCloseOfAnOutputFile) {
   detections("all.det", 2, 10, 10);
   const std::string written = kOpening + " #=  1\n #=  2\n Written interferogram no.=   2\n";
   for (const std::string name : {"interferogram.dat", "spectrum.dat"}) {
-    EXPECT_EQ(retrieve(kPreload + " CLOSE_FAIL_PATH=" + name, "2\n"),
-              (ProgramResult{written,
-                             "retrieve: " + name + ": Input/output error; the file is incomplete\n",
-                             2}));
+    EXPECT_EQ(
+        retrieve(kPreload + " CLOSE_FAIL_PATH=" + name, "2\n"),
+        (ProgramResult{written,
+                       "retrieve: " + name + ": Input/output error; the file is incomplete\n", 2}));
   }
   const std::string spectrum = dir_.read("spectrum.dat");
   EXPECT_EQ(std::count(spectrum.begin(), spectrum.end(), '\n'), 10);

@@ -16,7 +16,6 @@ bool parse_number(const char* text, int64_t low, int64_t high, int64_t& value);
 // with ':': reports the option that getopt returned '?' (unknown) or ':'
 // (no value) for, as "<program>: unknown option -x" or "<program>: option
 // -x needs a value", followed by the usage text.
-void report_option_error(OutBuffer& out, const char* program, int getopt_result,
-                         const char* usage);
+void report_option_error(OutBuffer& out, const char* program, int getopt_result, const char* usage);
 
 #endif  // TEXTOUT_COMMAND_LINE_H_

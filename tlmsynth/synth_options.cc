@@ -70,7 +70,8 @@ int parse_synth_options(int argc, char** argv, SynthSettings& settings, OutBuffe
         o.first_interferogram = static_cast<int>(v);
         break;
       case 'k':
-        if (!parse_number(optarg, 1, 1L << 20, v)) return usage_error(out, "records per interferogram");
+        if (!parse_number(optarg, 1, 1L << 20, v))
+          return usage_error(out, "records per interferogram");
         o.records_per_interferogram = static_cast<int>(v);
         break;
       case 'd':
@@ -100,9 +101,7 @@ int parse_synth_options(int argc, char** argv, SynthSettings& settings, OutBuffe
         ++o.placed_count;
         break;
       case 'o': settings.output = optarg; break;
-      case 'h':
-        out_puts(out, kUsage);
-        return finish_output(out, kProgram) ? kExitOk : kExitFailure;
+      case 'h': out_puts(out, kUsage); return finish_output(out, kProgram) ? kExitOk : kExitFailure;
       default: report_option_error(out, kProgram, c, kUsage); return kExitUsage;
     }
   }

@@ -103,12 +103,14 @@ TEST_F(HkdumpTest, CommandLine) {
 
 TEST_F(HkdumpTest, EveryGenericOptionIsEchoedWhenMet) {
   const std::string usage = kWarning + help_text();
-  expect_cases(kHkdump, {
-                            {{"-g", "7", "-g", "9"}, {"", "7\n9\n" + usage, 2}},
-                            {{"-g", "3", "-x"}, {"", "3\n" + usage, 2}},
-                            {{"-g", "18446744073709551616", "-g", "-18446744073709551621"},
-                             {"", "2147483647\n-2147483648\n" + usage, 2}},
-                        });
+  expect_cases(kHkdump,
+               {
+                   {{"-g", "7", "-g", "9"}, {"", "7\n9\n" + usage, 2}},
+                   {{"-g", "3", "-x"}, {"", "3\n" + usage, 2}},
+                   {{"-g", "-21474836470"}, {"", "-2147483648\nNo such file or directory\n", 1}},
+                   {{"-g", "18446744073709551616", "-g", "-18446744073709551621"},
+                    {"", "2147483647\n-2147483648\n" + usage, 2}},
+               });
   expect_cases(kHkrawdump,
                {
                    {{"-g", "  -12x", "-g", "+5", "-g", "99999999999", "-g", "-99999999999", "-g",

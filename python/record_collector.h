@@ -1,6 +1,6 @@
-// Whole records as arrays: the subframe words in host order (as after
-// swap_record), the trailer bytes as stored, and the sync row of every
-// subframe.  start and count pick the records kept.
+// Whole records as arrays: the subframe words in host order, the trailer
+// bytes as stored, and the sync row of every subframe, read from each
+// record where the reader holds it.  start and count pick the records kept.
 #ifndef PYTHON_RECORD_COLLECTOR_H_
 #define PYTHON_RECORD_COLLECTOR_H_
 
@@ -17,7 +17,6 @@ struct RecordCollector {
   GrowingArray trailers;   // 384 bytes per record
   GrowingArray sync_rows;  // 3 int16 per record
   bool out_of_memory;
-  tlmframe::TelemetryRecord record;  // the record being swapped
 };
 
 void collector_init(RecordCollector& c, int64_t start, int64_t count);

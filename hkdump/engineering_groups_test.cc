@@ -26,14 +26,14 @@ void put_word(int sub, int row, uint16_t value) {
   set_word(g_record, sub, row, kHousekeepingColumn, value);
 }
 
-std::string dump(int code, int sub, int sync_row, int format_offset = 0, int hex_flag = 0) {
-  const ChannelGroup* group = find_group(kEngineeringTable, code);
+std::string dump(char option, int sub, int sync_row, int format_offset = 0, bool hex = false) {
+  const ChannelGroup* group = find_group(kEngineeringTable, option);
   GroupPositions at{};
   group->place(*group, at, sync_row, format_offset);
   int values[kMaxLineValues];
   group->read(*group, at, stored_subframe(stored_record(g_record), sub), values);
   char line[kMaxGroupTextBytes];
-  const char* end = group->write(line, values, group->value_count, hex_flag);
+  const char* end = group->write(line, values, group->value_count, hex);
   return std::string(static_cast<const char*>(line), end);
 }
 
@@ -52,14 +52,14 @@ TEST_F(EngineeringGroupsTest, PressureAndTimeForSyncRowNear108) {
   put_word(1, 14, 0xFFFF);
   put_word(1, 34, 0xFFC0);
   put_word(1, 20, 0x0040);
-  EXPECT_EQ(dump(kPressureGroup, 1, 100), "1234\t34 56 78\t291 4095 1023 1\n");
+  EXPECT_EQ(dump('p', 1, 100), "1234\t34 56 78\t291 4095 1023 1\n");
 }
 
 TEST_F(EngineeringGroupsTest, BcdDigitsAboveNineAreTakenAtTheirValue) {
   put_word(0, 70, 0x00FF);  // channel 65, sync row 5
   put_word(0, 71, 0xFFFF);  // channel 66
   put_word(0, 57, 65535);   // channel 52
-  EXPECT_EQ(dump(kVoltageMonitorGroup, 0, 5).substr(0, 18), "65535\t165 165 165\t");
+  EXPECT_EQ(dump('v', 0, 5).substr(0, 18), "65535\t165 165 165\t");
 }
 
 TEST_F(EngineeringGroupsTest, MaskTemperatureFrame) {
@@ -67,10 +67,10 @@ TEST_F(EngineeringGroupsTest, MaskTemperatureFrame) {
   const uint16_t words[] = {0x0010, 0xFFF0, 0xFFFF, 0x1000, 0x0100, 0x0020, 0x00F0};
   for (int i = 0; i < 7; ++i) put_word(2, 10 + channels[i], words[i]);
   put_word(2, 10 + 53, 0x8000);
-  EXPECT_EQ(dump(kMaskTemperatureGroup, 2, 10).substr(15),
+  EXPECT_EQ(dump('m', 2, 10).substr(15),
             "|    1 4095 | 1023 |  256   16 |    2   15 |  1 |\n");
   put_word(2, 10 + 53, 0);
-  EXPECT_TRUE(dump(kMaskTemperatureGroup, 2, 10).ends_with("|    2   15 |  0 |\n"));
+  EXPECT_TRUE(dump('m', 2, 10).ends_with("|    2   15 |  0 |\n"));
 }
 
 TEST_F(EngineeringGroupsTest, AuxiliaryFlagsInTheirOrder) {
@@ -81,7 +81,7 @@ TEST_F(EngineeringGroupsTest, AuxiliaryFlagsInTheirOrder) {
   put_word(0, 0 + 90, 0);
   put_word(0, 0 + 91, 1);
   put_word(0, 0 + 93, 0);
-  EXPECT_EQ(dump(kAuxiliaryDetectorGroup, 0, 0).substr(15), "0 0 0 0 1 0 0 0 1 0 0 0\n");
+  EXPECT_EQ(dump('x', 0, 0).substr(15), "0 0 0 0 1 0 0 0 1 0 0 0\n");
 }
 
 TEST_F(EngineeringGroupsTest, FastSapReadsTwelveRowsOnAndSubtractsChannel79) {
@@ -91,7 +91,7 @@ TEST_F(EngineeringGroupsTest, FastSapReadsTwelveRowsOnAndSubtractsChannel79) {
   put_word(0, 19, 0x0030);
   put_word(0, 20, 0);
   put_word(0, 96, 0xFFFF);
-  EXPECT_EQ(dump(kFastSapGroup, 0, 5).substr(15), "1 2 3 -65535\n");
+  EXPECT_EQ(dump('f', 0, 5).substr(15), "1 2 3 -65535\n");
 }
 
 TEST_F(EngineeringGroupsTest, FastSapWithoutSyncRow) {
@@ -101,7 +101,7 @@ TEST_F(EngineeringGroupsTest, FastSapWithoutSyncRow) {
   put_word(1, 13, 0x0300);
   put_word(1, 14, 1000);
   put_word(1, 90, 1);
-  EXPECT_EQ(dump(kFastSapGroup, 1, -1).substr(15), "16 32 48 999\n");
+  EXPECT_EQ(dump('f', 1, -1).substr(15), "16 32 48 999\n");
 }
 
 TEST_F(EngineeringGroupsTest, FastSapRunsIntoTheNextSubframeAndPastTheRecord) {
@@ -111,29 +111,29 @@ TEST_F(EngineeringGroupsTest, FastSapRunsIntoTheNextSubframeAndPastTheRecord) {
   put_word(1, 2, 0x0070);
   put_word(1, 3, 0x0080);
   put_word(0, 96 + 79 - 108 + 12, 0x0008);
-  EXPECT_EQ(dump(kFastSapGroup, 0, 96).substr(15), "5 6 7 120\n");
+  EXPECT_EQ(dump('f', 0, 96).substr(15), "5 6 7 120\n");
   // Sync row 107 in subframe 2: row 119 is the last of the trailer, rows
   // 120 on lie past the record and read 0; channel 79 is row 78 + 12.
   put_word(2, 119, 0x0AB0);
   put_word(2, 90, 5);
-  EXPECT_EQ(dump(kFastSapGroup, 2, 107).substr(15), "171 0 0 -5\n");
+  EXPECT_EQ(dump('f', 2, 107).substr(15), "171 0 0 -5\n");
 }
 
 TEST_F(EngineeringGroupsTest, GenericChannelAnyOffset) {
   put_word(0, 5, 0x00AB);
-  EXPECT_EQ(dump(kGenericGroup, 0, 5, 0, 0), "171\n");
-  EXPECT_EQ(dump(kGenericGroup, 0, 5, 0, 1), "ab\n");
+  EXPECT_EQ(dump('g', 0, 5, 0, false), "171\n");
+  EXPECT_EQ(dump('g', 0, 5, 0, true), "ab\n");
   // No sync row and offset 0 in subframe 0 points before the record: 0.
-  EXPECT_EQ(dump(kGenericGroup, 0, -1, 0, 0), "0\n");
+  EXPECT_EQ(dump('g', 0, -1, 0, false), "0\n");
   // -1 in subframe 1 is the last row of subframe 0.
   put_word(0, 107, 0xFFFF);
-  EXPECT_EQ(dump(kGenericGroup, 1, -1, 0, 0), "65535\n");
+  EXPECT_EQ(dump('g', 1, -1, 0, false), "65535\n");
   // The sum is formed without overflow: (5 + INT_MAX) mod 108 is 96, and
   // INT_MIN mod 108 is -92, which is row 16 of the preceding subframe.
   put_word(0, 96, 4096);
-  EXPECT_EQ(dump(kGenericGroup, 0, 5, INT_MAX, 0), "4096\n");
+  EXPECT_EQ(dump('g', 0, 5, INT_MAX, false), "4096\n");
   put_word(0, 16, 0x1000);
-  EXPECT_EQ(dump(kGenericGroup, 1, 0, INT_MIN, 1), "1000\n");
+  EXPECT_EQ(dump('g', 1, 0, INT_MIN, true), "1000\n");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ void collector_init(RecordCollector& c, int64_t start, int64_t count) {
   array_init(c.subframes, kSubframeBytes);
   array_init(c.trailers, kTrailerBytes);
   array_init(c.sync_rows, kSubframeCount * sizeof(int16_t));
-  c.out_of_memory = false;
+  c.fault = CollectorFault::kNone;
 }
 
 bool collector_wants_more(const RecordCollector& c) {
@@ -47,7 +47,7 @@ bool collect_record(RecordCollector& c, const unsigned char* stored) {
   unsigned char* trailer = array_extend(c.trailers, 1);
   unsigned char* sync_rows = array_extend(c.sync_rows, 1);
   if (words == nullptr || trailer == nullptr || sync_rows == nullptr) {
-    c.out_of_memory = true;
+    c.fault = CollectorFault::kOutOfMemory;
     return false;
   }
   store_record(stored, words, trailer, sync_rows);

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "growing_array.h"
-#include "record.h"
+#include "record_passes.h"
 
 struct RecordCollector {
   int64_t start;           // records to pass over first
@@ -16,7 +16,7 @@ struct RecordCollector {
   GrowingArray subframes;  // 3 x 108 x 16 uint16 per record
   GrowingArray trailers;   // 384 bytes per record
   GrowingArray sync_rows;  // 3 int16 per record
-  bool out_of_memory;
+  CollectorFault fault;
 };
 
 void collector_init(RecordCollector& c, int64_t start, int64_t count);

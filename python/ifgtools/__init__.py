@@ -31,6 +31,7 @@ import os
 from typing import Any, Callable, Literal, Protocol, TypeVar, Union
 
 import numpy as np
+from numpy.typing import NDArray
 
 from . import _ifgtools
 
@@ -71,10 +72,12 @@ class BinaryFile(Protocol):
     def readinto(self, buffer: Any, /) -> int | None: ...
 
 
-Source = Union[str, "os.PathLike[str]", bytes, bytearray, memoryview, np.ndarray, BinaryFile]
+Source = Union[str, "os.PathLike[str]", bytes, bytearray, memoryview, "NDArray[np.uint8]", BinaryFile]
 """What every function reads: a path, a bytes-like object or a binary file."""
 
 _PATH, _FILE, _BYTES = "path", "file", "bytes"
+
+_Collector = Union[_ifgtools.SampleCollector, _ifgtools.HousekeepingCollector, _ifgtools.RecordCollector]
 
 
 def _source(source: Source) -> tuple[str, Any, str]:
@@ -112,7 +115,7 @@ def _read_into(file: BinaryFile, name: str) -> Callable[[Any], int]:
     return read_into
 
 
-def _feed(collector: Any, source: Source, wanted: Callable[[], bool] = lambda: True) -> None:
+def _feed(collector: _Collector, source: Source, wanted: Callable[[], bool] = lambda: True) -> None:
     """Hands every byte of source to a collector, or those it wants."""
     kind, data, _ = _source(source)
     if kind == _PATH:
@@ -137,7 +140,7 @@ class _Result:
     """What the result objects share: fields set in the order of their
     __slots__, and a short repr."""
 
-    __slots__ = ()
+    __slots__: tuple[str, ...] = ()
 
     def __init__(self, *values: Any) -> None:
         for name, value in zip(self.__slots__, values, strict=True):
@@ -170,9 +173,9 @@ class Records(_Result):
     """
 
     __slots__ = ("subframes", "trailers", "sync_rows", "partial_bytes")
-    subframes: np.ndarray
-    trailers: np.ndarray
-    sync_rows: np.ndarray
+    subframes: NDArray[np.uint16]
+    trailers: NDArray[np.uint8]
+    sync_rows: NDArray[np.int16]
     partial_bytes: int
 
 
@@ -224,8 +227,8 @@ class Samples(_Result):
     """
 
     __slots__ = ("samples", "notices", "last_record", "end", "partial_bytes")
-    samples: np.ndarray
-    notices: np.ndarray
+    samples: NDArray[np.void]
+    notices: NDArray[np.void]
     last_record: int
     end: str
     partial_bytes: int
@@ -253,8 +256,8 @@ class SampleChunk(_Result):
     the fields of Samples."""
 
     __slots__ = ("samples", "notices")
-    samples: np.ndarray
-    notices: np.ndarray
+    samples: NDArray[np.void]
+    notices: NDArray[np.void]
 
 
 _StreamT = TypeVar("_StreamT", bound="_Stream")
@@ -263,7 +266,7 @@ _StreamT = TypeVar("_StreamT", bound="_Stream")
 class _Stream:
     """Shared part of the streams: closing, and use in a with statement."""
 
-    def __init__(self, collector: Any) -> None:
+    def __init__(self, collector: _ifgtools.SampleCollector | _ifgtools.HousekeepingCollector) -> None:
         self._collector = collector
         self.end: str | None = None
 
@@ -336,7 +339,7 @@ def _group_option(group: str | int) -> tuple[str, int]:
     return group, 0
 
 
-def _housekeeping_collector(group: str | int, raw: bool) -> Any:
+def _housekeeping_collector(group: str | int, raw: bool) -> _ifgtools.HousekeepingCollector:
     letter, offset = _group_option(group)
     return _ifgtools.HousekeepingCollector(letter, offset, bool(raw))
 
@@ -368,8 +371,8 @@ class Housekeeping(_Result):
     """
 
     __slots__ = ("lines", "positions", "last_record", "end", "partial_bytes")
-    lines: np.ndarray
-    positions: np.ndarray
+    lines: NDArray[np.void]
+    positions: NDArray[np.void]
     last_record: int
     end: str
     partial_bytes: int
@@ -402,8 +405,8 @@ class HousekeepingChunk(_Result):
     with the fields of Housekeeping."""
 
     __slots__ = ("lines", "positions")
-    lines: np.ndarray
-    positions: np.ndarray
+    lines: NDArray[np.void]
+    positions: NDArray[np.void]
 
 
 class HousekeepingStream(_Stream):
@@ -443,11 +446,11 @@ class DetectionEntry(_Result):
     __slots__ = ("number", "first", "samples", "spectrum")
     number: int
     first: tuple[int, int, int]
-    samples: np.ndarray
-    spectrum: np.ndarray
+    samples: NDArray[np.float32]
+    spectrum: NDArray[np.float32]
 
 
-_DETECTION_READERS = {
+_DETECTION_READERS: dict[str, Callable[[Any, str, int], list[Any]]] = {
     _PATH: _ifgtools.read_detection_path,
     _FILE: _ifgtools.read_detection_file,
     _BYTES: _ifgtools.read_detection_bytes,

@@ -74,6 +74,12 @@ struct DetectionReading {
   Message message;
 };
 
+std::unique_ptr<DetectionReading> new_reading() {
+  auto d = std::make_unique<DetectionReading>();
+  d->entry = DetectionEntry{};
+  return d;
+}
+
 py::array_t<float> values_of(const float* values, int32_t count) {
   const py::ssize_t n = count > 0 ? count : 0;
   py::array_t<float> a(n);
@@ -117,29 +123,26 @@ py::list read_detection_path(const std::string& path, const std::string& name,
                              long max_entries) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) raise_os_error(errno, name);
-  auto d = std::make_unique<DetectionReading>();
-  d->entry = DetectionEntry{};
-  reader_init(d->reader, fd);
   struct Closer {
     int fd;
     ~Closer() { close(fd); }
   } closer{fd};
+  auto d = new_reading();
+  reader_init(d->reader, fd);
   return read_entries(*d, name, max_entries, nullptr);
 }
 
 py::list read_detection_bytes(py::object source, const std::string& name, long max_entries) {
   const BytesView bytes(source);
   MemorySource memory{reinterpret_cast<const char*>(bytes.data()), bytes.size(), 0};
-  auto d = std::make_unique<DetectionReading>();
-  d->entry = DetectionEntry{};
+  auto d = new_reading();
   reader_init_source(d->reader, read_memory, &memory);
   return read_entries(*d, name, max_entries, nullptr);
 }
 
 py::list read_detection_file(py::object read_into, const std::string& name, long max_entries) {
   FileObjectSource source{std::move(read_into), std::nullopt};
-  auto d = std::make_unique<DetectionReading>();
-  d->entry = DetectionEntry{};
+  auto d = new_reading();
   reader_init_source(d->reader, read_file_object, &source);
   return read_entries(*d, name, max_entries, &source);
 }

@@ -121,8 +121,7 @@ py::list read_entries(DetectionReading& d, const std::string& name, long max_ent
 
 py::list read_detection_path(const std::string& path, const std::string& name,
                              long max_entries) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) raise_os_error(errno, name);
+  const int fd = open_for_reading(path, name);
   struct Closer {
     int fd;
     ~Closer() { close(fd); }

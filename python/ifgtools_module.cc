@@ -186,8 +186,7 @@ struct Collecting {
   // A file read to its end as the tools read it.
   void push_path(const std::string& path) {
     Busy guard(busy);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) raise_os_error(errno, path);
+    const int fd = open_for_reading(path, path);
     FeedEnd end;
     {
       py::gil_scoped_release unlocked;

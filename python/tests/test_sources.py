@@ -7,6 +7,7 @@ import io
 import os
 import pathlib
 import random
+import signal
 import socket
 import subprocess
 import sys
@@ -77,6 +78,56 @@ def test_every_source_reads_as_the_path(telemetry, source, call):
     same(CALLS[call](src), CALLS[call](path))
     if hasattr(src, "close"):
         src.close()
+
+
+# Writes the file named by argv[1] into the FIFO argv[2] in small pieces,
+# slowly, after a pause in which the reader's open waits.
+SLOW_WRITER = """
+import sys, time
+data = open(sys.argv[1], "rb").read()
+time.sleep(0.05)
+try:
+    with open(sys.argv[2], "wb", buffering=0) as f:
+        for i in range(0, len(data), 4093):
+            f.write(data[i:i + 4093])
+            time.sleep(0.0002)
+except BrokenPipeError:
+    pass
+"""
+
+
+def through_fifo(path, call, folder):
+    """call on a FIFO that another process fills slowly while a timer keeps
+    raising a signal whose Python handler, like all of Python's, interrupts
+    system calls (no SA_RESTART): the open and every read must be tried
+    again.  (A call that wants only some records stops reading early.)"""
+    fifo = folder / "fifo"
+    os.mkfifo(fifo)
+    writer = subprocess.Popen([sys.executable, "-c", SLOW_WRITER, str(path), str(fifo)],
+                              stderr=subprocess.DEVNULL)
+    old = signal.signal(signal.SIGALRM, lambda *args: None)
+    signal.setitimer(signal.ITIMER_REAL, 0.001, 0.001)
+    try:
+        return call(str(fifo))
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, old)
+        writer.kill()
+        writer.wait()
+
+
+@pytest.mark.parametrize("call", sorted(CALLS))
+def test_a_fifo_fed_slowly_under_signals_reads_as_the_path(telemetry, tmp_path, call):
+    path = telemetry["locks"]
+    same(through_fifo(path, CALLS[call], tmp_path), CALLS[call](path))
+
+
+def test_a_detection_fifo_under_signals_reads_as_the_path(tmp_path):
+    path = os.environ["SAMPLE_DETECTION_FILE"]
+    got = through_fifo(path, ifgtools.read_detection, tmp_path)
+    want = ifgtools.read_detection(path)
+    assert [(e.number, list(e.samples), list(e.spectrum)) for e in got] == \
+        [(e.number, list(e.samples), list(e.spectrum)) for e in want]
 
 
 def pieces(data, seed):

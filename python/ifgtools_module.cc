@@ -16,6 +16,7 @@
 
 #include "bytes_view.h"
 #include "detection_reader.h"
+#include "dictionary_binding.h"
 #include "group_table.h"
 #include "housekeeping_collector.h"
 #include "record_collector.h"
@@ -262,4 +263,5 @@ PYBIND11_MODULE(_ifgtools, m) {
                "x"_a = kAuxiliaryDetectorGroup, "g"_a = kGenericGroup);
   m.attr("RECORD_BYTES") = tlmframe::kRecordBytes;
   bind_detection(m);
+  bind_dictionary(m);
 }

@@ -7,6 +7,8 @@ what the tools would print, as arrays with named fields instead of text:
   interferogram_samples(source, carriage=False)  what ifgextract prints
   housekeeping(source, group, raw=False)         what hkdump (raw: hkrawdump) prints
   read_detection(source, max_entries=None)       the entries of a detection file
+  read_dictionary(path), check_limits(source, dictionary)
+                                                 channel dictionaries, as hkmonitor
 
 A source is a path (str or os.PathLike), a bytes-like object (bytes,
 bytearray, memoryview, a NumPy uint8 array) or a binary file object (anything
@@ -22,12 +24,15 @@ pieces of any size as it arrives and return what each piece completes.
 import os
 
 from . import _ifgtools
+from . import dictionary as _dictionary
+from .dictionary import Dictionary, LimitCheck, check_limits, read_dictionary
 
 __all__ = [
     "read_records", "interferogram_samples", "housekeeping", "read_detection",
     "SampleStream", "HousekeepingStream",
     "Records", "Samples", "SampleChunk", "Housekeeping", "HousekeepingChunk", "DetectionEntry",
     "LOST_LOCK", "STATUS_CHANGED", "END_OF_DATA", "TRUNCATED", "READ_ERROR", "RECORD_BYTES",
+    "read_dictionary", "check_limits", "Dictionary", "LimitCheck",
 ]
 
 LOST_LOCK = _ifgtools.LOST_LOCK
@@ -314,10 +319,12 @@ class Housekeeping(_Result):
         return len(self.lines)
 
 
-def housekeeping(source, group, raw=False):
+def housekeeping(source, group, raw=False, dictionary=None):
     collector = _housekeeping_collector(group, raw)
     _feed(collector, source)
     lines, positions = collector.take()
+    if dictionary is not None:
+        lines = _dictionary.named_lines(lines, group, raw, dictionary)
     partial = collector.partial_bytes
     return Housekeeping(lines, positions, collector.records, _end_of(partial), partial)
 
@@ -328,7 +335,9 @@ housekeeping.__doc__ = f"""One group of housekeeping channels per subframe, as h
     group is "f" (fast sap), "s" (slow sap), "p" (pressure), "m" (mask
     temperature), "v" (voltage monitors), "x" (auxiliary detector data), or
     an int: the format offset of one generic channel (as -g; it may be
-    negative or beyond 107, and is held at the 32-bit limits).
+    negative or beyond 107, and is held at the 32-bit limits).  With a
+    dictionary (read_dictionary, or a path) the lines have a float64 field
+    more for each of the group's values it names, calibrated.
 
     Returns a Housekeeping object:
 {_HOUSEKEEPING_FIELDS}

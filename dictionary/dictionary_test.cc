@@ -264,7 +264,7 @@ TEST(Dictionary, CataloguePlacesMatchTheDumpLines) {
     const DecodedValue& v = values[i];
     const GroupTable& table = v.column == kHousekeepingColumn ? kEngineeringTable : kRawTable;
     DumpRun run;
-    dump_run_init(run, table, *find_group(table, group_table_code(v.group)), 0);
+    dump_run_init(run, table, *find_group(table, group_option(v.group)), 0, false);
     dump_run_record(run);
     DumpLine line;
     dump_subframe(run, stored_record(record), 0, line);

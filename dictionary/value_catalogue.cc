@@ -11,18 +11,18 @@ namespace {
 
 struct GroupInfo {
   const char* text;
-  int code;  // in the group tables
+  char option;  // in the group tables
 };
 
 constexpr GroupInfo kGroups[kHousekeepingGroupCount] = {
-    {"time", kPressureGroup},
-    {"fast_sap", kFastSapGroup},
-    {"slow_sap", kSlowSapGroup},
-    {"pressure", kPressureGroup},
-    {"mask_temperature", kMaskTemperatureGroup},
-    {"voltage_monitors", kVoltageMonitorGroup},
-    {"auxiliary_detector", kAuxiliaryDetectorGroup},
-    {"generic", kGenericGroup},
+    {"time", 'p'},
+    {"fast_sap", 'f'},
+    {"slow_sap", 's'},
+    {"pressure", 'p'},
+    {"mask_temperature", 'm'},
+    {"voltage_monitors", 'v'},
+    {"auxiliary_detector", 'x'},
+    {"generic", 'g'},
 };
 
 struct FormInfo {
@@ -65,7 +65,7 @@ struct Catalogue {
 
   // A group of listed channels of a table, in the order of its line.
   void add_listed(const GroupTable& table, HousekeepingGroup group, int first_position) {
-    const ChannelGroup& g = *find_group(table, group_table_code(group));
+    const ChannelGroup& g = *find_group(table, group_option(group));
     int position = first_position;
     for (int i = 0; i < g.channel_count; ++i) {
       const bool engineering = g.forms != nullptr;
@@ -139,7 +139,7 @@ bool group_from_text(std::string_view text, HousekeepingGroup& group) {
   return false;
 }
 
-int group_table_code(HousekeepingGroup group) { return kGroups[static_cast<int>(group)].code; }
+char group_option(HousekeepingGroup group) { return kGroups[static_cast<int>(group)].option; }
 
 int group_values(DecodedValue values[kMaxGroupValues]) {
   const Catalogue& c = catalogue();

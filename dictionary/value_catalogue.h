@@ -54,10 +54,10 @@ constexpr int kHousekeepingGroupCount = 8;
 const char* group_text(HousekeepingGroup group);
 bool group_from_text(std::string_view text, HousekeepingGroup& group);
 
-// The code of the group table entry that decodes the group's line.  The
-// time prefix stands on the line of every engineering group but the
-// generic one; it is read through the pressure group's.
-int group_table_code(HousekeepingGroup group);
+// The option letter of the group table entry that decodes the group's
+// line.  The time prefix stands on the line of every engineering group but
+// the generic one; it is read through the pressure group's.
+char group_option(HousekeepingGroup group);
 
 struct DecodedValue {
   int column;  // 12 or 4

@@ -29,7 +29,7 @@ constexpr size_t kOptionBytes = 5;
 const bool kRaw = std::string_view(GROUP_TABLE.program) == "hkrawdump";
 
 struct Choice {
-  int group_code;
+  char group;  // the group's option letter
   bool hex;
   std::vector<std::string> argv;
 };
@@ -47,13 +47,10 @@ std::string format_offset_text(const uint8_t* data) {
 
 Choice choose(const uint8_t* data, const std::string& path) {
   static constexpr char kLetters[] = "fspmvxgg";
-  static constexpr int kCodes[] = {1, 2, 4, 8, 16, 32, 64, 64};
-  const int g = data[0] & 7;
-  Choice c{kCodes[g], (data[0] & 8) != 0, {GROUP_TABLE.program}};
-  const std::string group = std::string("-") + kLetters[g];
+  Choice c{kLetters[data[0] & 7], (data[0] & 8) != 0, {GROUP_TABLE.program}};
   if (c.hex && (data[0] & 32)) c.argv.push_back("-X");
-  c.argv.push_back(group);
-  if (c.group_code == 64) c.argv.push_back(format_offset_text(data));
+  c.argv.push_back(std::string("-") + c.group);
+  if (c.group == 'g') c.argv.push_back(format_offset_text(data));
   if (data[0] & 16) c.argv.push_back("operand");
   c.argv.push_back("-F");
   c.argv.push_back(path);
@@ -68,22 +65,22 @@ bool take_time_prefix(LineCursor& c) {
          take_int(c, 2, 0, 165) && take_literal(c, "\t");
 }
 
-bool take_engineering_values(LineCursor& c, int code) {
-  switch (code) {
-    case 1:
+bool take_engineering_values(LineCursor& c, char group) {
+  switch (group) {
+    case 'f':
       return take_int_list(c, 3, 0, 4095) && take_literal(c, " ") && take_int(c, 1, -65535, 65535);
-    case 2: return take_int_list(c, 6, 0, 4095);
-    case 4:
+    case 's': return take_int_list(c, 6, 0, 4095);
+    case 'p':
       return take_int_list(c, 2, 0, 4095) && take_literal(c, " ") && take_int_list(c, 2, 0, 1023);
-    case 8:
+    case 'm':
       return take_literal(c, "| ") && take_int(c, 4, 0, 4095) && take_literal(c, " ") &&
              take_int(c, 4, 0, 4095) && take_literal(c, " | ") && take_int(c, 4, 0, 1023) &&
              take_literal(c, " | ") && take_int(c, 4, 0, 4095) && take_literal(c, " ") &&
              take_int(c, 4, 0, 4095) && take_literal(c, " | ") && take_int(c, 4, 0, 4095) &&
              take_literal(c, " ") && take_int(c, 4, 0, 4095) && take_literal(c, " | ") &&
              take_int(c, 2, 0, 1) && take_literal(c, " |");
-    case 16: return take_int_list(c, 4, 0, 4095);
-    case 32:
+    case 'v': return take_int_list(c, 4, 0, 4095);
+    case 'x':
       for (int i = 0; i < 6; ++i) {
         if (i > 0 && !take_literal(c, " ")) return false;
         if (!take_int(c, 1, 0, 1) || !take_literal(c, " 0")) return false;
@@ -93,25 +90,25 @@ bool take_engineering_values(LineCursor& c, int code) {
   }
 }
 
-bool take_raw_values(LineCursor& c, int code) {
-  switch (code) {
-    case 1: return take_hex_list(c, 5);
-    case 2: return take_hex_list(c, 6);
-    case 8: return take_hex_list(c, 8);
-    case 4:
-    case 16: return take_hex_list(c, 4);
-    case 32: return take_hex_list(c, 6);
+bool take_raw_values(LineCursor& c, char group) {
+  switch (group) {
+    case 'f': return take_hex_list(c, 5);
+    case 's': return take_hex_list(c, 6);
+    case 'm': return take_hex_list(c, 8);
+    case 'p':
+    case 'v': return take_hex_list(c, 4);
+    case 'x': return take_hex_list(c, 6);
     default: return false;
   }
 }
 
 // The values after the line prefix.
 bool take_group_values(LineCursor& c, const Choice& choice) {
-  if (choice.group_code == 64) {
+  if (choice.group == 'g') {
     return choice.hex ? take_hex_word(c) : take_int(c, 1, 0, 65535);
   }
-  if (kRaw) return take_raw_values(c, choice.group_code);
-  return take_time_prefix(c) && take_engineering_values(c, choice.group_code);
+  if (kRaw) return take_raw_values(c, choice.group);
+  return take_time_prefix(c) && take_engineering_values(c, choice.group);
 }
 
 // "ait affset N": the word position of a channel in column 4 of a row
@@ -126,7 +123,7 @@ void check_output(const std::string& out, const Choice& choice, size_t whole_rec
   size_t data_lines = 0;
   for_each_line(out, [&](std::string_view line) {
     if (line.rfind("ait", 0) == 0) {
-      fuzz_require(kRaw && choice.group_code == 8, "offset report only in the raw mask group",
+      fuzz_require(kRaw && choice.group == 'm', "offset report only in the raw mask group",
                    line);
       fuzz_require(is_offset_report(line), "offset report shape", line);
       return;

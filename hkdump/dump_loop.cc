@@ -55,7 +55,7 @@ void make_record_text(RecordText& r, int64_t record_number) {
 
 // "%x %5d %d\t" and the group's values: the word in column 0 of the sync
 // row (the sync word when there is one), the record number, the subframe.
-void write_line(const DumpLine& line, const RecordText& record, int index, int hex_flag) {
+void write_line(const DumpLine& line, const RecordText& record, int index) {
   if (line.reports_position) write_reported_position(line.reported_position);
   char* p = out_reserve(g_out, kMaxPrefixBytes + sizeof record.text + kMaxGroupTextBytes);
   p = format_hex(p, line.sync_word);
@@ -64,12 +64,12 @@ void write_line(const DumpLine& line, const RecordText& record, int index, int h
   *p++ = static_cast<char>('0' + index);
   *p++ = '\t';
   const ChannelGroup& group = *g_run.group;
-  p = group.write(p, line.values, group.value_count, hex_flag);
+  p = group.write(p, line.values, group.value_count, g_run.hex);
   out_commit(g_out, p);
 }
 
 // The record loop, to the end of the input.
-int dump_records(int fd, const DumpSettings& settings) {
+int dump_records(int fd) {
   reader_init(g_reader, fd);
   for (;;) {
     const unsigned char* record = nullptr;
@@ -83,7 +83,7 @@ int dump_records(int fd, const DumpSettings& settings) {
     for (int index = 0; index < kSubframeCount; ++index) {
       DumpLine line;
       dump_subframe(g_run, record, index, line);
-      write_line(line, number, index, settings.hex_flag);
+      write_line(line, number, index);
     }
     out_end_record(g_out);
     if (g_out.error != 0) break;
@@ -95,15 +95,15 @@ int dump_records(int fd, const DumpSettings& settings) {
 }  // namespace
 
 int run_dump(const DumpSettings& settings, const GroupTable& table) {
-  const ChannelGroup* group = find_group(table, settings.group_code);
+  const ChannelGroup* group = find_group(table, settings.group);
   if (group == nullptr) return kExitUsage;
   const int fd = open(settings.input, O_RDONLY);
   if (fd < 0) {
     diag_perror(g_out, settings.input);
     return kExitFailure;
   }
-  dump_run_init(g_run, table, *group, settings.format_offset);
-  const int status = dump_records(fd, settings);
+  dump_run_init(g_run, table, *group, settings.format_offset, settings.hex);
+  const int status = dump_records(fd);
   close(fd);
   return status;
 }

@@ -4,9 +4,9 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "diag.h"
-#include "group_table.h"
 
 namespace {
 
@@ -28,19 +28,8 @@ constexpr const char kHelp[] =
 
 bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// The group code of a group option letter, 0 for any other letter.
-int group_code_of(int letter) {
-  switch (letter) {
-    case 'f': return kFastSapGroup;
-    case 's': return kSlowSapGroup;
-    case 'p': return kPressureGroup;
-    case 'm': return kMaskTemperatureGroup;
-    case 'v': return kVoltageMonitorGroup;
-    case 'x': return kAuxiliaryDetectorGroup;
-    case 'g': return kGenericGroup;
-    default: return 0;
-  }
-}
+// The options that select a channel group, each by its own letter.
+bool is_group_option(int c) { return c > 0 && std::strchr("fspmvxg", c) != nullptr; }
 
 }  // namespace
 
@@ -60,12 +49,12 @@ int parse_format_offset(const char* text) {
 }
 
 int parse_dump_options(int argc, char** argv, DumpSettings& settings, OutBuffer& out) {
-  settings = DumpSettings{"", 0, 0, 0, 0};
+  settings = DumpSettings{"", false, 0, 0, 0};
   optind = 0;  // start afresh, also when called more than once in a process
   int c;
   while ((c = getopt(argc, argv, kOptions)) != -1) {
-    if (group_code_of(c) != 0) {
-      settings.group_code = group_code_of(c);
+    if (is_group_option(c)) {
+      settings.group = static_cast<char>(c);
       ++settings.group_option_count;
     }
     switch (c) {
@@ -76,7 +65,7 @@ int parse_dump_options(int argc, char** argv, DumpSettings& settings, OutBuffer&
           return kExitFailure;
         }
         break;
-      case 'X': settings.hex_flag = 1; break;
+      case 'X': settings.hex = true; break;
       case 'g':
         settings.format_offset = parse_format_offset(optarg);
         diag_printf(out, "%d\n", settings.format_offset);

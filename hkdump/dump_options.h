@@ -9,8 +9,8 @@
 
 struct DumpSettings {
   const char* input;       // path of the telemetry file; "" until -F
-  int hex_flag;            // 1 after -X: the generic group prints hexadecimal
-  int group_code;          // the selected channel group
+  bool hex;                // -X: the generic group prints hexadecimal
+  char group;              // the option letter of the selected channel group
   int group_option_count;  // group options seen, repeats included
   int format_offset;       // channel number of the generic group (-g)
 };

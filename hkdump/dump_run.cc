@@ -3,10 +3,11 @@
 using namespace tlmframe;
 
 void dump_run_init(DumpRun& run, const GroupTable& table, const ChannelGroup& group,
-                   int format_offset) {
+                   int format_offset, bool hex) {
   run.table = &table;
   run.group = &group;
   run.format_offset = format_offset;
+  run.hex = hex;
   run.records = 0;
   run.last_sync_row = -1;
   run.positions = GroupPositions{};

@@ -1,10 +1,11 @@
 // The housekeeping dump's run over the records of one input: one line of
 // numbers per subframe.  Every subframe has its own sync search; the
 // group's channel positions are placed anew only when the sync row found
-// differs from the one they were last placed for (the run starts with -1,
-// so subframes without sync row read the positions of 0 until a row is
-// found).  hkdump and hkrawdump write the lines as text; the Python module
-// hands them over as arrays.
+// differs from the one they were last placed for.  The run starts as if
+// placed for row -1 with every position 0, so subframes without a sync row
+// read word 0 of the subframe for every channel until a row is found.
+// hkdump and hkrawdump write the lines as text; the Python module hands
+// them over as arrays.
 #ifndef HKDUMP_DUMP_RUN_H_
 #define HKDUMP_DUMP_RUN_H_
 
@@ -16,6 +17,7 @@ struct DumpRun {
   const GroupTable* table;
   const ChannelGroup* group;
   int format_offset;  // channel number of the generic group
+  bool hex;           // the generic group's value written in hexadecimal (-X)
   int64_t records;    // whole records taken; the number of the last one
   int last_sync_row;  // the sync row the positions were placed for
   GroupPositions positions;
@@ -23,16 +25,17 @@ struct DumpRun {
 
 // One subframe's line, as numbers.
 struct DumpLine {
-  uint16_t sync_word;          // column 0 of the sync row (row -1 without one)
+  uint16_t sync_word;          // column 0 of the sync row; without one, of row -1 (the
+                               // previous subframe's last row, 0 before subframe 0)
   bool reports_position;       // the positions moved and the group reports one
   int reported_position;       // then: the word position of its reported channel
   int values[kMaxLineValues];  // group->value_count of them
 };
 
 void dump_run_init(DumpRun& run, const GroupTable& table, const ChannelGroup& group,
-                   int format_offset);
+                   int format_offset, bool hex);
 
-// Takes the next whole record, stored as read, and counts it.
+// Counts the next whole record, whose subframes dump_subframe then reads.
 void dump_run_record(DumpRun& run);
 
 // The line of subframe index (0, 1, 2 in this order) of the record just taken.

@@ -17,9 +17,6 @@ constexpr int kFastSapLag = 12 * kWordsPerRow;
 // The time prefix: interferogram number, hours, minutes, seconds.
 constexpr int kTimeValues = 4;
 
-// A word widened without sign extension.
-int word_at(StoredSubframe sf, int position) { return stored_subframe_word(sf, position); }
-
 int top_12(int word) { return word >> 4; }
 int top_10(int word) { return word >> 6; }
 int flag(int word) { return word != 0 ? 1 : 0; }
@@ -37,9 +34,9 @@ void place_time_prefix(GroupPositions& at, int sync_row) {
 // Reads the time prefix into values[0..3] and returns where the group's
 // own values go.
 int* read_time_prefix(const GroupPositions& at, StoredSubframe sf, int* values) {
-  const int time_b = word_at(sf, at.time_b);
-  values[0] = word_at(sf, at.interferogram_number);
-  values[1] = bcd_low_byte(word_at(sf, at.time_a));
+  const int time_b = stored_subframe_word(sf, at.time_b);
+  values[0] = stored_subframe_word(sf, at.interferogram_number);
+  values[1] = bcd_low_byte(stored_subframe_word(sf, at.time_a));
   values[2] = bcd_high_byte(time_b);
   values[3] = bcd_low_byte(time_b);
   return values + kTimeValues;
@@ -59,7 +56,7 @@ char* write_time_prefix(char* p, const int* values) {
 }
 
 // The time prefix, then the group's values separated by blanks.
-char* write_prefixed_list(char* p, const int* values, int count, int) {
+char* write_prefixed_list(char* p, const int* values, int count, bool) {
   p = write_time_prefix(p, values);
   return write_decimal_list(p, values + kTimeValues, count - kTimeValues);
 }
@@ -74,7 +71,7 @@ void read_listed_values(const ChannelGroup& group, const GroupPositions& at, Sto
                         int* values) {
   int* v = read_time_prefix(at, sf, values);
   for (int i = 0; i < group.channel_count; ++i) {
-    const int word = word_at(sf, at.listed[i]);
+    const int word = stored_subframe_word(sf, at.listed[i]);
     switch (group.forms[i]) {
       case ValueForm::kTop12: *v++ = top_12(word); break;
       case ValueForm::kTop10: *v++ = top_10(word); break;
@@ -96,9 +93,9 @@ void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) 
 void read_fast_sap(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* values) {
   int* v = read_time_prefix(at, sf, values);
   for (int i = 0; i < kFastSapRows - 1; ++i)
-    v[i] = top_12(word_at(sf, at.fast_sap[i] + kFastSapLag));
-  v[kFastSapRows - 1] = word_at(sf, at.fast_sap[kFastSapRows - 1] + kFastSapLag) -
-                        word_at(sf, at.fast_sap[kFastSapRows] + kFastSapLag);
+    v[i] = top_12(stored_subframe_word(sf, at.fast_sap[i] + kFastSapLag));
+  v[kFastSapRows - 1] = stored_subframe_word(sf, at.fast_sap[kFastSapRows - 1] + kFastSapLag) -
+                        stored_subframe_word(sf, at.fast_sap[kFastSapRows] + kFastSapLag);
 }
 
 char* put_text(char* p, const char* text) {
@@ -111,7 +108,7 @@ char* put_field(char* p, const char* before, int value, int width) {
 }
 
 // "| %4d %4d | %4d | %4d %4d | %4d %4d | %2d |\n": the sensors in their frame.
-char* write_mask_temperature(char* p, const int* values, int, int) {
+char* write_mask_temperature(char* p, const int* values, int, bool) {
   p = write_time_prefix(p, values);
   const int* v = values + kTimeValues;
   p = put_field(p, "| ", v[0], 4);
@@ -132,7 +129,7 @@ void place_generic(const ChannelGroup&, GroupPositions& at, int sync_row, int fo
 
 // The raw word alone, without time prefix.
 void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* values) {
-  values[0] = word_at(sf, at.generic);
+  values[0] = stored_subframe_word(sf, at.generic);
 }
 
 // The forms of each list: converter words read to 12 or 10 bits, flags.
@@ -154,11 +151,11 @@ constexpr ValueForm kAuxiliaryForms[] = {ValueForm::kFlagAndZero, ValueForm::kFl
 
 // A group of listed channels after the time prefix; values counts the
 // numbers of its line.
-constexpr ChannelGroup listed_group(int code, const int* channels, int count,
+constexpr ChannelGroup listed_group(char option, const int* channels, int count,
                                     const ValueForm* forms, int values,
                                     WriteValues write = write_prefixed_list) {
-  return {code, kTimeValues + values, channels,           count, forms,
-          -1,   place_listed_values,  read_listed_values, write};
+  return {option, kTimeValues + values, channels,           count, forms,
+          -1,     place_listed_values,  read_listed_values, write};
 }
 
 }  // namespace
@@ -167,18 +164,16 @@ const GroupTable kEngineeringTable = {
     "hkdump",
     kColumn,
     {
-        {kFastSapGroup, kTimeValues + 4, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
+        {'f', kTimeValues + 4, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_prefixed_list},
-        listed_group(kSlowSapGroup, kSlowSapChannels, length_of(kSlowSapChannels), kTop12x8, 6),
-        listed_group(kPressureGroup, kPressureChannels, length_of(kPressureChannels),
-                     kPressureForms, 4),
-        listed_group(kMaskTemperatureGroup, kMaskTemperatureChannels,
-                     length_of(kMaskTemperatureChannels), kMaskForms, 8, write_mask_temperature),
-        listed_group(kVoltageMonitorGroup, kVoltageMonitorChannels,
-                     length_of(kVoltageMonitorChannels), kTop12x8, 4),
-        listed_group(kAuxiliaryDetectorGroup, kAuxiliaryDetectorChannels,
-                     length_of(kAuxiliaryDetectorChannels), kAuxiliaryForms, 12),
-        {kGenericGroup, 1, nullptr, 0, nullptr, -1, place_generic, read_generic,
-         write_generic_value},
+        listed_group('s', kSlowSapChannels, length_of(kSlowSapChannels), kTop12x8, 6),
+        listed_group('p', kPressureChannels, length_of(kPressureChannels), kPressureForms, 4),
+        listed_group('m', kMaskTemperatureChannels, length_of(kMaskTemperatureChannels),
+                     kMaskForms, 8, write_mask_temperature),
+        listed_group('v', kVoltageMonitorChannels, length_of(kVoltageMonitorChannels), kTop12x8,
+                     4),
+        listed_group('x', kAuxiliaryDetectorChannels, length_of(kAuxiliaryDetectorChannels),
+                     kAuxiliaryForms, 12),
+        {'g', 1, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
     },
 };

@@ -4,9 +4,9 @@
 
 using namespace tlmframe;
 
-const ChannelGroup* find_group(const GroupTable& table, int code) {
+const ChannelGroup* find_group(const GroupTable& table, char option) {
   for (const ChannelGroup& group : table.groups) {
-    if (group.code == code) return &group;
+    if (group.option == option) return &group;
   }
   return nullptr;
 }
@@ -32,7 +32,7 @@ char* write_decimal_list(char* p, const int* values, int count) {
   return p;
 }
 
-char* write_hex_list(char* p, const int* values, int count, int) {
+char* write_hex_list(char* p, const int* values, int count, bool) {
   for (int i = 0; i < count; ++i) {
     if (i > 0) *p++ = ' ';
     p = format_hex(p, static_cast<unsigned>(values[i]));
@@ -41,8 +41,8 @@ char* write_hex_list(char* p, const int* values, int count, int) {
   return p;
 }
 
-char* write_generic_value(char* p, const int* values, int, int hex_flag) {
-  p = hex_flag == 1 ? format_hex(p, static_cast<unsigned>(values[0])) : format_int(p, values[0]);
+char* write_generic_value(char* p, const int* values, int, bool hex) {
+  p = hex ? format_hex(p, static_cast<unsigned>(values[0])) : format_int(p, values[0]);
   *p++ = '\n';
   return p;
 }

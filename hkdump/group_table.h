@@ -1,9 +1,9 @@
 // The channel groups of the housekeeping dump, as a table.
 //
-// Each of the seven groups has a code (the single bit its command-line
-// option stands for), an operation that places its channels for a new
-// sync row, one that reads the numbers of its line from a subframe, and
-// one that writes those numbers as text.  The record loop only ever calls
+// Each of the seven groups is known by the letter of its command-line
+// option, and has an operation that places its channels for a new sync
+// row, one that reads the numbers of its line from a subframe, and one
+// that writes those numbers as text.  The record loop only ever calls
 // through a table.  There are two tables: engineering values from
 // housekeeping column 12 (hkdump), and raw words from column 4
 // (hkrawdump); the two programs are the same loop given different tables.
@@ -23,15 +23,6 @@ template <typename T, size_t N>
 constexpr int length_of(const T (&)[N]) {
   return static_cast<int>(N);
 }
-
-// Group codes, one bit per command-line option.
-constexpr int kFastSapGroup = 1;             // -f
-constexpr int kSlowSapGroup = 2;             // -s
-constexpr int kPressureGroup = 4;            // -p
-constexpr int kMaskTemperatureGroup = 8;     // -m
-constexpr int kVoltageMonitorGroup = 16;     // -v
-constexpr int kAuxiliaryDetectorGroup = 32;  // -x
-constexpr int kGenericGroup = 64;            // -g num
 
 // The most numbers on one line: the time prefix and the auxiliary
 // detector's six flags, each followed by a 0.
@@ -80,12 +71,12 @@ using ReadValues = void (*)(const ChannelGroup& group, const GroupPositions& at,
                             tlmframe::StoredSubframe sf, int* values);
 
 // Writes the count numbers of a line as the group's text, ending with a
-// newline, and returns the end.  hex_flag asks the generic group for
-// hexadecimal.
-using WriteValues = char* (*)(char* p, const int* values, int count, int hex_flag);
+// newline, and returns the end.  hex asks the generic group for
+// hexadecimal (-X).
+using WriteValues = char* (*)(char* p, const int* values, int count, bool hex);
 
 struct ChannelGroup {
-  int code;
+  char option;          // its command-line option: f s p m v x, or g (a generic channel)
   int value_count;      // numbers on each line
   const int* channels;  // the group's list of channels in print order, if it has one
   int channel_count;
@@ -105,8 +96,8 @@ struct GroupTable {
 extern const GroupTable kEngineeringTable;  // hkdump
 extern const GroupTable kRawTable;          // hkrawdump
 
-// The group with this code, or nullptr.
-const ChannelGroup* find_group(const GroupTable& table, int code);
+// The group of this option letter, or nullptr.
+const ChannelGroup* find_group(const GroupTable& table, char option);
 
 // Word positions of the group's list of channels in one housekeeping column.
 void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPositions& at);
@@ -118,10 +109,10 @@ void place_fast_sap_positions(int sync_row, int column, int positions[kFastSapPo
 char* write_decimal_list(char* p, const int* values, int count);
 
 // The same as hexadecimal numbers (a WriteValues).
-char* write_hex_list(char* p, const int* values, int count, int hex_flag);
+char* write_hex_list(char* p, const int* values, int count, bool hex);
 
-// The generic group's one value: decimal, or hexadecimal when hex_flag is
-// 1, then a newline (a WriteValues).
-char* write_generic_value(char* p, const int* values, int count, int hex_flag);
+// The generic group's one value: decimal, or hexadecimal when hex, then a
+// newline (a WriteValues).
+char* write_generic_value(char* p, const int* values, int count, bool hex);
 
 #endif  // HKDUMP_GROUP_TABLE_H_

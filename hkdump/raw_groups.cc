@@ -42,8 +42,9 @@ void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe 
 }
 
 // A group of listed channels, each printed as its word.
-constexpr ChannelGroup listed_group(int code, const int* channels, int count, int reported = -1) {
-  return {code,          count,    channels,           count,
+constexpr ChannelGroup listed_group(char option, const int* channels, int count,
+                                    int reported = -1) {
+  return {option,        count,    channels,           count,
           nullptr,       reported, place_listed_words, read_listed_words,
           write_hex_list};
 }
@@ -56,17 +57,14 @@ const GroupTable kRawTable = {
     "hkrawdump",
     kColumn,
     {
-        {kFastSapGroup, kFastSapPositions, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
+        {'f', kFastSapPositions, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_hex_list},
-        listed_group(kSlowSapGroup, kSlowSapChannels, length_of(kSlowSapChannels)),
-        listed_group(kPressureGroup, kPressureChannels, length_of(kPressureChannels)),
-        listed_group(kMaskTemperatureGroup, kMaskTemperatureChannels,
-                     length_of(kMaskTemperatureChannels), kMaskOffsetChannel),
-        listed_group(kVoltageMonitorGroup, kVoltageMonitorChannels,
-                     length_of(kVoltageMonitorChannels)),
-        listed_group(kAuxiliaryDetectorGroup, kAuxiliaryDetectorChannels,
-                     length_of(kAuxiliaryDetectorChannels)),
-        {kGenericGroup, 1, nullptr, 0, nullptr, -1, place_generic, read_generic,
-         write_generic_value},
+        listed_group('s', kSlowSapChannels, length_of(kSlowSapChannels)),
+        listed_group('p', kPressureChannels, length_of(kPressureChannels)),
+        listed_group('m', kMaskTemperatureChannels, length_of(kMaskTemperatureChannels),
+                     kMaskOffsetChannel),
+        listed_group('v', kVoltageMonitorChannels, length_of(kVoltageMonitorChannels)),
+        listed_group('x', kAuxiliaryDetectorChannels, length_of(kAuxiliaryDetectorChannels)),
+        {'g', 1, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
     },
 };

@@ -1,30 +1,13 @@
 #include "decode.h"
 
-#include <bit>
-
 #include "format/channels.h"
 
 using namespace tlmframe;
 
 namespace {
 
-// Group k of a subframe starts at its word 4k + 1.
 const unsigned char* group_bytes(const unsigned char* subframe, int k) {
-  return subframe + 2 * (4 * k + 1);
-}
-
-// 2^step for a step of the gain code between the held pair and the group
-// that releases it, -3..3, as a float made from its exponent bits: the
-// instrument's factors 0.5, 1.0 and 2.0 for a step of -1, 0 or +1, and
-// the same law for a jump of two or three steps.  Every product with a
-// normalised value (|value| <= 131080) is exact in single precision, so
-// the conversion back only truncates toward zero.
-inline float gain_factor(int step) {
-  return std::bit_cast<float>(static_cast<uint32_t>(127 + step) << 23);
-}
-
-inline int32_t rescaled(int32_t held, int held_gain, int releasing_gain) {
-  return static_cast<int32_t>(static_cast<float>(held) * gain_factor(releasing_gain - held_gain));
+  return subframe + 2 * group_word_offset(k);
 }
 
 // Decoding goes in two steps, neither with a branch on the data (noisy data
@@ -37,12 +20,12 @@ inline int32_t rescaled(int32_t held, int held_gain, int releasing_gain) {
 int decode_two_detector(Decoder& d, const unsigned char* subframe) {
   GainRangingState& s = d.gain;
   int k = 0;
-  if (s.primed == -1) {  // the run's very first group is only held
+  if (!s.pair_held) {  // the run's very first group is only held
     const unsigned char* group = group_bytes(subframe, 0);
     s.held_gain = static_cast<int>((stored_word_at(group) >> 1) & 3);
     s.held1 = normalised_value(stored_word_at(group + 2), s.held_gain);
     s.held2 = normalised_value(stored_word_at(group + 4), s.held_gain);
-    s.primed = 0;
+    s.pair_held = true;
     k = 1;
   }
   FlaggedGroups& f = d.flagged;
@@ -60,8 +43,8 @@ int decode_two_detector(Decoder& d, const unsigned char* subframe) {
     n += static_cast<int>(control & 1);
   }
   for (int j = 0; j < n; ++j) {
-    d.detector1_samples[j] = rescaled(f.value1[j], f.gain[j], f.gain[j + 1]);
-    d.detector2_samples[j] = rescaled(f.value2[j], f.gain[j], f.gain[j + 1]);
+    d.detector1_samples[j] = rescale_held_value(f.value1[j], f.gain[j], f.gain[j + 1]);
+    d.detector2_samples[j] = rescale_held_value(f.value2[j], f.gain[j], f.gain[j + 1]);
   }
   s.held1 = f.value1[n];
   s.held2 = f.value2[n];
@@ -80,11 +63,7 @@ int decode_carriage(Decoder& d, const unsigned char* subframe) {
 
 void decoder_init(Decoder& decoder, DecodeMode mode) {
   decoder.mode = mode;
-  decoder.gain = GainRangingState{-1, 0, 0, 0};
-}
-
-int32_t rescale_held_value(int32_t held, int held_gain, int releasing_gain) {
-  return rescaled(held, held_gain, releasing_gain);
+  decoder.gain = GainRangingState{false, 0, 0, 0};
 }
 
 int decode_subframe(Decoder& decoder, const unsigned char* record, int index) {

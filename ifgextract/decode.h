@@ -1,7 +1,7 @@
 // Decoding the detector samples of one subframe.
 //
-// Every row carries four sample groups (columns 1-3, 5-7, 9-11, 13-15):
-// a control word and one word of each detector, or, in carriage mode, a
+// Every row carries four sample groups (tlmframe::group_word_offset): a
+// control word and one word of each detector, or, in carriage mode, a
 // carriage word in the control word's place.  The instrument ranges the
 // detector gain; a group's values are written one flagged group late,
 // rescaled to the gain of the group that releases them.
@@ -11,12 +11,13 @@
 #ifndef IFGEXTRACT_DECODE_H_
 #define IFGEXTRACT_DECODE_H_
 
+#include <bit>
 #include <cstdint>
 
 #include "record.h"
 
-constexpr int kGroupsPerSubframe = 432;
-constexpr int kSampleArraySize = 8192;
+// The most entries one subframe gives: a pair or a carriage value per group.
+constexpr int kSampleArraySize = tlmframe::kGroupsPerSubframe;
 
 enum class DecodeMode { kTwoDetector, kCarriage };
 
@@ -24,8 +25,8 @@ enum class DecodeMode { kTwoDetector, kCarriage };
 // for the whole run: subframes, records, lost lock and status changes do
 // not reset it.
 struct GainRangingState {
-  int primed;     // -1 until the first group has been held, then 0
-  int held_gain;  // gain code of the held group
+  bool pair_held;  // false until the run's first group has been held
+  int held_gain;   // gain code of the held group
   int32_t held1;  // its normalised first-detector value
   int32_t held2;  // its normalised second-detector value
 };
@@ -33,9 +34,9 @@ struct GainRangingState {
 // The flagged groups of the subframe being decoded, behind the pair held
 // from before (entry 0): normalised values and gain codes, in order.
 struct FlaggedGroups {
-  int32_t value1[kGroupsPerSubframe + 1];
-  int32_t value2[kGroupsPerSubframe + 1];
-  int32_t gain[kGroupsPerSubframe + 1];
+  int32_t value1[tlmframe::kGroupsPerSubframe + 1];
+  int32_t value2[tlmframe::kGroupsPerSubframe + 1];
+  int32_t gain[tlmframe::kGroupsPerSubframe + 1];
 };
 
 struct Decoder {
@@ -61,8 +62,16 @@ inline int32_t normalised_value(uint16_t word, int gain) {
 }
 
 // A held value rescaled from the held gain code to the releasing one:
-// times 2^(releasing - held), truncated toward zero.
-int32_t rescale_held_value(int32_t held, int held_gain, int releasing_gain);
+// times 2^(releasing - held), truncated toward zero.  The factor is a float
+// made from its exponent bits: the instrument's factors 0.5, 1.0 and 2.0 for
+// a step of -1, 0 or +1, and the same law for a jump of two or three steps.
+// Every product with a normalised value (|value| <= 131080) is exact in
+// single precision, so the conversion back only truncates toward zero.
+inline int32_t rescale_held_value(int32_t held, int held_gain, int releasing_gain) {
+  const int step = releasing_gain - held_gain;  // -3..3
+  const float factor = std::bit_cast<float>(static_cast<uint32_t>(127 + step) << 23);
+  return static_cast<int32_t>(static_cast<float>(held) * factor);
+}
 
 // Housekeeping words that label every sample line, from subframe index of
 // a stored record at the given sync row.

@@ -113,7 +113,7 @@ TEST(DecodeSubframe, CarriageModeTakesTheTopTwelveBitsOfEveryGroup) {
   ASSERT_EQ(decode_subframe(g_decoder, stored_record(g_record), 2), 432);
   EXPECT_EQ(g_decoder.carriage_samples[5], 2748);
   EXPECT_EQ(g_decoder.carriage_samples[431], 431);
-  EXPECT_EQ(g_decoder.gain.primed, -1);  // carriage mode leaves the gain state alone
+  EXPECT_FALSE(g_decoder.gain.pair_held);  // carriage mode leaves the gain state alone
 }
 
 // The decoding as the instrument's rule reads, one group at a time with a

@@ -39,13 +39,15 @@ Lanes lanes_at(const void* p) {
 
 // The run of a group of a column (and channel, for the generic group),
 // added when there is none yet.
-int source_of(MonitorRun& run, const GroupTable& table, int code, int format_offset) {
+int source_of(MonitorRun& run, const GroupTable& table, char option, int format_offset) {
   for (int i = 0; i < run.source_count; ++i) {
     const DumpRun& r = run.sources[i].run;
-    if (r.table == &table && r.group->code == code && r.format_offset == format_offset) return i;
+    if (r.table == &table && r.group->option == option && r.format_offset == format_offset) {
+      return i;
+    }
   }
   MonitorSource& s = run.sources[run.source_count];
-  dump_run_init(s.run, table, *find_group(table, code), format_offset);
+  dump_run_init(s.run, table, *find_group(table, option), format_offset, false);
   s.line = DumpLine{};
   s.checked_values = (s.run.group->value_count + kLanes - 1) / kLanes * kLanes;
   for (int k = 0; k < kMaxLineValues; ++k) {
@@ -58,7 +60,7 @@ int source_of(MonitorRun& run, const GroupTable& table, int code, int format_off
 int source_of_value(MonitorRun& run, const DecodedValue& v) {
   const GroupTable& table = v.column == kHousekeepingColumn ? kEngineeringTable : kRawTable;
   const bool generic = v.group == HousekeepingGroup::kGeneric;
-  return source_of(run, table, group_table_code(v.group), generic ? v.number : 0);
+  return source_of(run, table, group_option(v.group), generic ? v.number : 0);
 }
 
 // The state of a watch moved with value number run.values.
@@ -190,7 +192,7 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     if (!has_limits(e.limits)) continue;
     const int s = source_of_value(run, e.value);
     const DumpRun& r = run.sources[s].run;
-    if (run.time_source < 0 && r.table == &kEngineeringTable && r.group->code != kGenericGroup) {
+    if (run.time_source < 0 && r.table == &kEngineeringTable && r.group->option != 'g') {
       run.time_source = s;
     }
     Watch& w = run.watches[run.watch_count++];
@@ -209,7 +211,7 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     w.worst_excess = 0;
   }
   if (run.time_source < 0) {
-    run.time_source = source_of(run, kEngineeringTable, kPressureGroup, 0);
+    run.time_source = source_of(run, kEngineeringTable, 'p', 0);
   }
 }
 

@@ -39,7 +39,7 @@ deb=${debs[0]}
 # carries the Python version and machine it was built for).
 expected=$work/expected-files
 {
-  for program in hkdump hkrawdump ifgextract quicklook retrieve tlmbatch tlmsynth; do
+  for program in detsynth hkdump hkrawdump ifgextract quicklook retrieve tlmbatch tlmsynth; do
     echo "usr/bin/$program"
     echo "usr/share/bash-completion/completions/$program"
     echo "usr/share/man/man1/$program.1.gz"
@@ -51,6 +51,7 @@ expected=$work/expected-files
   echo usr/lib/pkgconfig/tlmframe.pc
   if [ -n "$python" ]; then
     echo usr/lib/python3/dist-packages/ifgtools/__init__.py
+    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' _ifgtools.pyi py.typed
     echo 'usr/lib/python3/dist-packages/ifgtools/_ifgtools.*.so'
   fi
   printf 'usr/share/doc/interferometer-ground/%s\n' README.md changelog.gz copyright
@@ -68,7 +69,7 @@ wanted=(libc6 libstdc++6 "bash (>= " parallel)
 for dependency in "${wanted[@]}"; do
   [[ ", $depends" == *", $dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
-[ "$(field Recommends)" = "gnuplot-nox, python3-numpy" ] || fail "Recommends: $(field Recommends)"
+[ "$(field Recommends)" = "gnuplot-nox, python3-numpy, bash-completion" ] || fail "Recommends: $(field Recommends)"
 # The changelog's latest entry is this version.
 version=$(field Version)
 dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/interferometer-ground/changelog.gz | gzip -dc |
@@ -87,6 +88,7 @@ for run in ifgextract "hkdump -p" "hkrawdump -p"; do
 done
 mkdir retrieved && cp "$detection" retrieved/all.det
 (cd retrieved && echo 101 | "$bin/retrieve" >/dev/null) && [ -s retrieved/spectrum.dat ] || fail "retrieve does not run"
+"$bin/detsynth" -n 2 -f 7 -o made.det && [ "$(head -1 made.det)" = "1 2 7" ] || fail "detsynth does not run"
 if command -v parallel >/dev/null; then
   PATH=$bin:$PATH "$bin/tlmbatch" -o batch hkdump -p -- data.tlm >/dev/null &&
     cmp -s batch/data.tlm.hkdump-p.txt out.hkdump-p || fail "tlmbatch does not run hkdump"

@@ -16,6 +16,7 @@
 
 #include "bytes_view.h"
 #include "detection_scan.h"
+#include "os_error.h"
 
 namespace py = pybind11;
 
@@ -36,10 +37,12 @@ long read_memory(void* source, char* buffer, size_t size) {
   return static_cast<long>(n);
 }
 
-// Text from a file object's readinto.  A Python exception is kept to be
-// raised again once the reader has given up.
+// Text from a file object, through the package's read_into(buffer), which
+// gives the count of bytes it put into the buffer and raises for anything
+// else.  A Python exception is kept to be raised again once the reader has
+// given up.
 struct FileObjectSource {
-  py::object file;
+  py::object read_into;
   std::optional<py::error_already_set> error;
 };
 
@@ -49,10 +52,11 @@ long read_file_object(void* source, char* buffer, size_t size) {
     py::object view = py::reinterpret_steal<py::object>(
         PyMemoryView_FromMemory(buffer, static_cast<Py_ssize_t>(size), PyBUF_WRITE));
     if (!view) throw py::error_already_set();
-    py::object n = f->file.attr("readinto")(view);
-    if (n.is_none())
-      throw py::value_error("ifgtools: the file object has no data now (non-blocking)");
-    return n.cast<long>();
+    const long n = f->read_into(view).cast<long>();
+    // The reader trusts the count with its buffer: never one beyond it.
+    if (n < 0 || static_cast<size_t>(n) > size)
+      throw py::value_error("ifgtools: a read gave a count outside its buffer");
+    return n;
   } catch (py::error_already_set& e) {
     f->error = std::move(e);
   } catch (const std::exception& e) {
@@ -70,6 +74,12 @@ struct DetectionReading {
   Message message;
 };
 
+std::unique_ptr<DetectionReading> new_reading() {
+  auto d = std::make_unique<DetectionReading>();
+  d->entry = DetectionEntry{};
+  return d;
+}
+
 py::array_t<float> values_of(const float* values, int32_t count) {
   const py::ssize_t n = count > 0 ? count : 0;
   py::array_t<float> a(n);
@@ -80,11 +90,7 @@ py::array_t<float> values_of(const float* values, int32_t count) {
 [[noreturn]] void raise_fault(const DetectionReading& d, const std::string& name,
                               const FileObjectSource* file) {
   if (file != nullptr && file->error) throw *file->error;
-  if (d.reader.fault.error != 0) {
-    errno = d.reader.fault.error;
-    PyErr_SetFromErrnoWithFilename(PyExc_OSError, name.c_str());
-    throw py::error_already_set();
-  }
+  if (d.reader.fault.error != 0) raise_os_error(d.reader.fault.error, name);
   throw py::value_error(d.message.text);
 }
 
@@ -113,35 +119,30 @@ py::list read_entries(DetectionReading& d, const std::string& name, long max_ent
   return entries;
 }
 
-py::list read_detection_path(const std::string& path, long max_entries) {
+py::list read_detection_path(const std::string& path, const std::string& name,
+                             long max_entries) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
-    throw py::error_already_set();
-  }
-  auto d = std::make_unique<DetectionReading>();
-  d->entry = DetectionEntry{};
-  reader_init(d->reader, fd);
+  if (fd < 0) raise_os_error(errno, name);
   struct Closer {
     int fd;
     ~Closer() { close(fd); }
   } closer{fd};
-  return read_entries(*d, path, max_entries, nullptr);
+  auto d = new_reading();
+  reader_init(d->reader, fd);
+  return read_entries(*d, name, max_entries, nullptr);
 }
 
 py::list read_detection_bytes(py::object source, const std::string& name, long max_entries) {
   const BytesView bytes(source);
   MemorySource memory{reinterpret_cast<const char*>(bytes.data()), bytes.size(), 0};
-  auto d = std::make_unique<DetectionReading>();
-  d->entry = DetectionEntry{};
+  auto d = new_reading();
   reader_init_source(d->reader, read_memory, &memory);
   return read_entries(*d, name, max_entries, nullptr);
 }
 
-py::list read_detection_file(py::object file, const std::string& name, long max_entries) {
-  FileObjectSource source{std::move(file), std::nullopt};
-  auto d = std::make_unique<DetectionReading>();
-  d->entry = DetectionEntry{};
+py::list read_detection_file(py::object read_into, const std::string& name, long max_entries) {
+  FileObjectSource source{std::move(read_into), std::nullopt};
+  auto d = new_reading();
   reader_init_source(d->reader, read_file_object, &source);
   return read_entries(*d, name, max_entries, &source);
 }
@@ -150,7 +151,7 @@ py::list read_detection_file(py::object file, const std::string& name, long max_
 
 void bind_detection(py::module_& m) {
   using namespace pybind11::literals;
-  m.def("read_detection_path", &read_detection_path, "path"_a, "max_entries"_a);
-  m.def("read_detection_bytes", &read_detection_bytes, "source"_a, "name"_a, "max_entries"_a);
-  m.def("read_detection_file", &read_detection_file, "file"_a, "name"_a, "max_entries"_a);
+  m.def("read_detection_path", &read_detection_path, "path"_a, "name"_a, "max_entries"_a);
+  m.def("read_detection_bytes", &read_detection_bytes, "data"_a, "name"_a, "max_entries"_a);
+  m.def("read_detection_file", &read_detection_file, "read_into"_a, "name"_a, "max_entries"_a);
 }

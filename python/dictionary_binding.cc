@@ -20,6 +20,7 @@
 #include "bytes_view.h"
 #include "growing_array.h"
 #include "monitor_run.h"
+#include "os_error.h"
 #include "record_feed.h"
 
 namespace py = pybind11;
@@ -36,11 +37,7 @@ struct PyDictionary {
   explicit PyDictionary(const std::string& p) : path(p) {
     DictionaryFault fault;
     if (read_dictionary(p.c_str(), *dictionary, fault)) return;
-    if (fault.error != 0) {
-      errno = fault.error;
-      PyErr_SetFromErrnoWithFilename(PyExc_OSError, p.c_str());
-      throw py::error_already_set();
-    }
+    if (fault.error != 0) raise_os_error(fault.error, p);
     throw py::value_error(fault.message);
   }
 
@@ -198,21 +195,14 @@ struct LimitCollector {
   void push_path(const std::string& path) {
     Busy guard(busy);
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
-      throw py::error_already_set();
-    }
+    if (fd < 0) raise_os_error(errno, path);
     FeedEnd end;
     {
       py::gil_scoped_release unlocked;
       end = feed_descriptor(fd, [this](const unsigned char* r) { return take_record(r); });
     }
     close(fd);
-    if (end.count < 0) {
-      errno = end.error;
-      PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
-      throw py::error_already_set();
-    }
+    if (end.count < 0) raise_os_error(end.error, path);
     raise_if_failed();
     partial_bytes = end.count;
   }

@@ -88,6 +88,13 @@ unsigned char* array_extend(GrowingArray& a, size_t n) {
   return a.data + used;
 }
 
+bool array_append(GrowingArray& a, const void* row) {
+  unsigned char* p = array_extend(a, 1);
+  if (p == nullptr) return false;
+  std::memcpy(p, row, a.row_bytes);
+  return true;
+}
+
 unsigned char* array_give_away(GrowingArray& a, size_t& bytes) {
   unsigned char* data = a.data;
   bytes = a.capacity;

@@ -25,6 +25,10 @@ void array_init(GrowingArray& a, size_t row_bytes);
 // Room for n more rows, counted as used; nullptr when memory is exhausted.
 unsigned char* array_extend(GrowingArray& a, size_t n);
 
+// One more row, copied from row (row_bytes of it); false when memory is
+// exhausted.
+bool array_append(GrowingArray& a, const void* row);
+
 // The mapping, trimmed to the rows, given away: the caller frees it with
 // array_free_mapping(data, bytes).  The array is empty afterwards.
 unsigned char* array_give_away(GrowingArray& a, size_t& bytes);

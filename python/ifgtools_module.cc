@@ -9,16 +9,18 @@
 #include <pybind11/pybind11.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bytes_view.h"
 #include "detection_reader.h"
 #include "dictionary_binding.h"
 #include "group_table.h"
 #include "housekeeping_collector.h"
+#include "os_error.h"
 #include "record_collector.h"
 #include "record_feed.h"
 #include "sample_collector.h"
@@ -30,64 +32,94 @@ namespace {
 
 // ---- Arrays ------------------------------------------------------------------
 
-py::dtype make_dtype(py::list names, py::list formats, py::list offsets, size_t itemsize) {
+// One named field of a row type: its NumPy format, its offset in the row,
+// and for an array field its length.
+struct Field {
+  const char* name;
+  const char* format;
+  size_t offset;
+  int length = 0;
+};
+
+py::dtype row_dtype(std::initializer_list<Field> fields, size_t row_bytes) {
+  py::list names, formats, offsets;
+  for (const Field& f : fields) {
+    names.append(f.name);
+    if (f.length > 0) {
+      formats.append(py::make_tuple(f.format, py::make_tuple(f.length)));
+    } else {
+      formats.append(f.format);
+    }
+    offsets.append(f.offset);
+  }
   py::dict spec("names"_a = names, "formats"_a = formats, "offsets"_a = offsets,
-                "itemsize"_a = itemsize);
+                "itemsize"_a = row_bytes);
   return py::reinterpret_borrow<py::dtype>(py::module_::import("numpy").attr("dtype")(spec));
 }
 
 py::dtype detector_dtype() {
-  return make_dtype(
-      py::make_tuple("record", "subframe", "interferogram", "status", "detector1", "detector2"),
-      py::make_tuple("<i4", "u1", "<u2", "u1", "<i4", "<i4"),
-      py::make_tuple(offsetof(DetectorRow, record), offsetof(DetectorRow, subframe),
-                     offsetof(DetectorRow, interferogram), offsetof(DetectorRow, status),
-                     offsetof(DetectorRow, detector1), offsetof(DetectorRow, detector2)),
-      sizeof(DetectorRow));
+  using R = DetectorRow;
+  return row_dtype({{"record", "<i4", offsetof(R, record)},
+                    {"subframe", "u1", offsetof(R, subframe)},
+                    {"interferogram", "<u2", offsetof(R, interferogram)},
+                    {"status", "u1", offsetof(R, status)},
+                    {"detector1", "<i4", offsetof(R, detector1)},
+                    {"detector2", "<i4", offsetof(R, detector2)}},
+                   sizeof(R));
 }
 
 py::dtype carriage_dtype() {
-  return make_dtype(py::make_tuple("record", "subframe", "interferogram", "status", "carriage"),
-                    py::make_tuple("<i4", "u1", "<u2", "u1", "<i2"),
-                    py::make_tuple(offsetof(CarriageRow, record), offsetof(CarriageRow, subframe),
-                                   offsetof(CarriageRow, interferogram),
-                                   offsetof(CarriageRow, status), offsetof(CarriageRow, carriage)),
-                    sizeof(CarriageRow));
+  using R = CarriageRow;
+  return row_dtype({{"record", "<i4", offsetof(R, record)},
+                    {"subframe", "u1", offsetof(R, subframe)},
+                    {"interferogram", "<u2", offsetof(R, interferogram)},
+                    {"status", "u1", offsetof(R, status)},
+                    {"carriage", "<i2", offsetof(R, carriage)}},
+                   sizeof(R));
 }
 
 py::dtype notice_dtype() {
-  return make_dtype(py::make_tuple("record", "subframe", "kind"), py::make_tuple("<i4", "u1", "u1"),
-                    py::make_tuple(offsetof(NoticeRow, record), offsetof(NoticeRow, subframe),
-                                   offsetof(NoticeRow, kind)),
-                    sizeof(NoticeRow));
+  using R = NoticeRow;
+  return row_dtype({{"record", "<i4", offsetof(R, record)},
+                    {"subframe", "u1", offsetof(R, subframe)},
+                    {"kind", "u1", offsetof(R, kind)}},
+                   sizeof(R));
 }
 
 py::dtype line_dtype(int value_count) {
-  return make_dtype(
-      py::make_tuple("sync_word", "record", "subframe", "values"),
-      py::make_tuple("<u2", "<i4", "u1", py::make_tuple("<i4", py::make_tuple(value_count))),
-      py::make_tuple(kLineSyncWordOffset, kLineRecordOffset, kLineSubframeOffset,
-                     kLineValuesOffset),
-      kLineValuesOffset + sizeof(int32_t) * static_cast<size_t>(value_count));
+  using R = LineRow;
+  return row_dtype({{"sync_word", "<u2", offsetof(R, sync_word)},
+                    {"record", "<i4", offsetof(R, record)},
+                    {"subframe", "u1", offsetof(R, subframe)},
+                    {"values", "<i4", offsetof(R, values), value_count}},
+                   line_row_bytes(value_count));
 }
 
 py::dtype position_dtype() {
-  return make_dtype(py::make_tuple("record", "subframe", "position"),
-                    py::make_tuple("<i4", "<i4", "<i4"),
-                    py::make_tuple(offsetof(PositionRow, record), offsetof(PositionRow, subframe),
-                                   offsetof(PositionRow, position)),
-                    sizeof(PositionRow));
+  using R = PositionRow;
+  return row_dtype({{"record", "<i4", offsetof(R, record)},
+                    {"subframe", "<i4", offsetof(R, subframe)},
+                    {"position", "<i4", offsetof(R, position)}},
+                   sizeof(R));
 }
 
-// The rows collected so far as a NumPy array of the given shape per row,
-// which from now on owns their memory.
-py::array take_rows(GrowingArray& a, const py::dtype& dtype,
-                    std::vector<py::ssize_t> row_shape = {}) {
+// One of a collector's results: its rows, their NumPy type, and the shape
+// of one row (none for a structured row).
+struct Output {
+  GrowingArray* rows;
+  py::dtype dtype;
+  std::vector<py::ssize_t> row_shape;
+};
+
+// The rows collected so far as a NumPy array, which from now on owns their
+// memory.
+py::array take_rows(const Output& output) {
+  GrowingArray& a = *output.rows;
   std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(a.rows)};
-  shape.insert(shape.end(), row_shape.begin(), row_shape.end());
+  shape.insert(shape.end(), output.row_shape.begin(), output.row_shape.end());
   if (a.rows == 0) {
     array_clear(a);
-    return py::array(dtype, shape);
+    return py::array(output.dtype, shape);
   }
   size_t bytes = 0;
   unsigned char* data = array_give_away(a, bytes);
@@ -100,22 +132,18 @@ py::array take_rows(GrowingArray& a, const py::dtype& dtype,
     array_free_mapping(m->data, m->bytes);
     delete m;
   });
-  return py::array(dtype, shape, data, owner);
+  return py::array(output.dtype, shape, data, owner);
 }
 
-// ---- Input -------------------------------------------------------------------
-
-[[noreturn]] void raise_os_error(int error, const std::string& path) {
-  errno = error;
-  PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
-  throw py::error_already_set();
-}
+// ---- Collecting --------------------------------------------------------------
 
 // What the collectors share: the framer of pushed pieces, the count that
-// ended a descriptor, and a guard against two threads in one collector.
+// ended a descriptor, the results, and a guard against two threads in one
+// collector.
 template <typename Collector>
 struct Collecting {
   std::unique_ptr<Collector> collector = std::make_unique<Collector>();
+  std::vector<Output> outputs;  // in the order take() returns them
   tlmframe::RecordFramer framer;
   long partial_bytes = 0;  // of a cut last record, once known
   bool busy = false;
@@ -134,11 +162,11 @@ struct Collecting {
 
   // After the collector stopped taking records: why, if it failed.
   void raise_if_failed() {
-    if (collector->out_of_memory) throw std::bad_alloc();
-    if constexpr (requires { collector->record_overflow; }) {
-      if (collector->record_overflow) {
+    switch (collector->fault) {
+      case CollectorFault::kNone: return;
+      case CollectorFault::kOutOfMemory: throw std::bad_alloc();
+      case CollectorFault::kRecordOverflow:
         throw py::value_error("ifgtools: more records than a 32-bit record number can count");
-      }
     }
   }
 
@@ -172,58 +200,46 @@ struct Collecting {
     if (end.stopped) raise_if_failed();
     partial_bytes = end.count;
   }
-};
 
-// ---- Samples -----------------------------------------------------------------
+  // The rows collected since the last take, one array per result.
+  py::tuple take() {
+    Busy guard(busy);
+    py::tuple arrays(outputs.size());
+    for (size_t i = 0; i < outputs.size(); ++i) arrays[i] = take_rows(outputs[i]);
+    return arrays;
+  }
+};
 
 struct PySamples : Collecting<SampleCollector> {
-  py::dtype samples_dtype;
-  py::dtype notices_dtype = notice_dtype();
-  explicit PySamples(bool carriage)
-      : samples_dtype(carriage ? carriage_dtype() : detector_dtype()) {
+  explicit PySamples(bool carriage) {
     collector_init(*collector, carriage ? DecodeMode::kCarriage : DecodeMode::kTwoDetector);
-  }
-  py::tuple take() {
-    Busy guard(busy);
-    return py::make_tuple(take_rows(collector->samples, samples_dtype),
-                          take_rows(collector->notices, notices_dtype));
+    outputs = {{&collector->samples, carriage ? carriage_dtype() : detector_dtype(), {}},
+               {&collector->notices, notice_dtype(), {}}};
   }
   int64_t records() const { return collector->run.records; }
 };
-
-// ---- Housekeeping ------------------------------------------------------------
 
 struct PyHousekeeping : Collecting<HousekeepingCollector> {
-  py::dtype lines_dtype;
-  py::dtype positions_dtype = position_dtype();
-  PyHousekeeping(int code, int format_offset, bool raw) {
+  PyHousekeeping(char group_option, int format_offset, bool raw) {
     const GroupTable& table = raw ? kRawTable : kEngineeringTable;
-    const ChannelGroup* group = find_group(table, code);
+    const ChannelGroup* group = find_group(table, group_option);
     if (group == nullptr)
-      throw py::value_error("ifgtools: no channel group has code " + std::to_string(code));
+      throw py::value_error(std::string("ifgtools: no channel group '") + group_option + "'");
     collector_init(*collector, table, *group, format_offset);
-    lines_dtype = line_dtype(group->value_count);
-  }
-  py::tuple take() {
-    Busy guard(busy);
-    return py::make_tuple(take_rows(collector->lines, lines_dtype),
-                          take_rows(collector->positions, positions_dtype));
+    outputs = {{&collector->lines, line_dtype(group->value_count), {}},
+               {&collector->positions, position_dtype(), {}}};
   }
   int64_t records() const { return collector->run.records; }
 };
 
-// ---- Records -----------------------------------------------------------------
-
 struct PyRecords : Collecting<RecordCollector> {
-  PyRecords(int64_t start, int64_t count) { collector_init(*collector, start, count); }
-  py::tuple take() {
+  PyRecords(int64_t start, int64_t count) {
     using namespace tlmframe;
-    Busy guard(busy);
-    return py::make_tuple(
-        take_rows(collector->subframes, py::dtype("<u2"),
-                  {kSubframeCount, kRowsPerSubframe, kWordsPerRow}),
-        take_rows(collector->trailers, py::dtype("u1"), {2 * (kRecordWords - kSwappedWords)}),
-        take_rows(collector->sync_rows, py::dtype("<i2"), {kSubframeCount}));
+    collector_init(*collector, start, count);
+    outputs = {
+        {&collector->subframes, py::dtype("<u2"), {kSubframeCount, kRowsPerSubframe, kWordsPerRow}},
+        {&collector->trailers, py::dtype("u1"), {2 * (kRecordWords - kSwappedWords)}},
+        {&collector->sync_rows, py::dtype("<i2"), {kSubframeCount}}};
   }
   bool wants_more() const { return collector_wants_more(*collector); }
 };
@@ -246,7 +262,7 @@ PYBIND11_MODULE(_ifgtools, m) {
   bind_collector(samples);
 
   py::class_<PyHousekeeping> housekeeping(m, "HousekeepingCollector");
-  housekeeping.def(py::init<int, int, bool>(), "code"_a, "format_offset"_a, "raw"_a)
+  housekeeping.def(py::init<char, int, bool>(), "group"_a, "format_offset"_a, "raw"_a)
       .def_property_readonly("records", &PyHousekeeping::records);
   bind_collector(housekeeping);
 
@@ -257,10 +273,6 @@ PYBIND11_MODULE(_ifgtools, m) {
 
   m.attr("LOST_LOCK") = kLostLock;
   m.attr("STATUS_CHANGED") = kStatusChanged;
-  m.attr("GROUP_CODES") =
-      py::dict("f"_a = kFastSapGroup, "s"_a = kSlowSapGroup, "p"_a = kPressureGroup,
-               "m"_a = kMaskTemperatureGroup, "v"_a = kVoltageMonitorGroup,
-               "x"_a = kAuxiliaryDetectorGroup, "g"_a = kGenericGroup);
   m.attr("RECORD_BYTES") = tlmframe::kRecordBytes;
   bind_detection(m);
   bind_dictionary(m);

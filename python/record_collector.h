@@ -1,13 +1,13 @@
-// Whole records as arrays: the subframe words in host order (as after
-// swap_record), the trailer bytes as stored, and the sync row of every
-// subframe.  start and count pick the records kept.
+// Whole records as arrays: the subframe words in host order, the trailer
+// bytes as stored, and the sync row of every subframe, read from each
+// record where the reader holds it.  start and count pick the records kept.
 #ifndef PYTHON_RECORD_COLLECTOR_H_
 #define PYTHON_RECORD_COLLECTOR_H_
 
 #include <cstdint>
 
 #include "growing_array.h"
-#include "record.h"
+#include "record_passes.h"
 
 struct RecordCollector {
   int64_t start;           // records to pass over first
@@ -16,8 +16,7 @@ struct RecordCollector {
   GrowingArray subframes;  // 3 x 108 x 16 uint16 per record
   GrowingArray trailers;   // 384 bytes per record
   GrowingArray sync_rows;  // 3 int16 per record
-  bool out_of_memory;
-  tlmframe::TelemetryRecord record;  // the record being swapped
+  CollectorFault fault;
 };
 
 void collector_init(RecordCollector& c, int64_t start, int64_t count);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "growing_array.h"
+#include "record_passes.h"
 #include "sample_run.h"
 
 // Row layouts, packed; the NumPy dtypes in the module name the same fields
@@ -41,14 +42,13 @@ struct SampleCollector {
   SampleRun run;
   GrowingArray samples;
   GrowingArray notices;
-  bool out_of_memory;
-  bool record_overflow;  // a record number beyond the rows' 32 bits
+  CollectorFault fault;
 };
 
 void collector_init(SampleCollector& c, DecodeMode mode);
 
 // Takes one whole record, stored as read.  False when its rows could not
-// be stored (out_of_memory or record_overflow tells why).
+// be stored (fault tells why).
 bool collect_record(SampleCollector& c, const unsigned char* record);
 
 void collector_free(SampleCollector& c);

@@ -12,6 +12,8 @@ set -euo pipefail
 # pkg-config builds a program against the installed library in the tests.
 packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox parallel time
   python3 python3-dev python3-numpy python3-pytest pybind11-dev pkg-config)
+# venv, pip, setuptools, wheel and build install the module as Python users do (pyproject.toml).
+packages+=(python3-venv python3-pip python3-setuptools python3-wheel python3-build)
 # dpkg-dev (dpkg-shlibdeps) and lintian make and check the Debian package.
 packages+=(dpkg-dev lintian)
 case ${1:-} in

@@ -9,10 +9,10 @@
 // data was read to its end; or -h).
 constexpr int kExitOk = 0;
 
-// ifgextract, hkdump, hkrawdump and tlmsynth: the data ended inside a record
-// or could not be read, a file named on the command line does not exist or
-// could not be opened (ifgextract: see kExitOpenFailed), or the output could
-// not be written.
+// ifgextract, hkdump, hkrawdump, tlmsynth and detsynth: the data ended inside
+// a record or could not be read, a file named on the command line does not
+// exist or could not be opened (ifgextract: see kExitOpenFailed), or the
+// output could not be written.
 constexpr int kExitFailure = 1;
 
 // hkdump, hkrawdump, tlmsynth and detsynth: a bad command line.
@@ -35,8 +35,5 @@ constexpr int kMonitorGreen = 0;
 constexpr int kMonitorYellow = 1;
 constexpr int kMonitorRed = 2;
 constexpr int kMonitorUnknown = 3;
-
-// detsynth: the output file could not be opened or written.
-constexpr int kDetsynthWriteFailed = 2;
 
 #endif  // TEXTOUT_EXIT_STATUS_H_

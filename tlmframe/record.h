@@ -4,7 +4,15 @@
 // subframes of 108 rows of 16 big-endian 16-bit words, then a 384-byte
 // trailer that nobody interprets.  Column 0 of one row of every subframe
 // carries the sync word; the commutated housekeeping channels sit one per
-// row in a housekeeping column, counted from that sync row.
+// row in a housekeeping column, counted from that sync row; the other
+// columns carry the detector samples in groups.
+//
+// A record is read in one of two forms.  The tools, and everything else in
+// this tree that reads telemetry, look at it as stored (StoredSubframe,
+// next_stored_record): where the reader holds it, in the file's byte order.
+// TelemetryRecord is the record copied out and put in host order
+// (read_record, swap_record): the simple form for programs outside the
+// tree, and the form in which the generators build records.
 #ifndef TLMFRAME_RECORD_H_
 #define TLMFRAME_RECORD_H_
 
@@ -22,7 +30,16 @@ constexpr int kSubframeWords = kRowsPerSubframe * kWordsPerRow;  // 1728
 constexpr int kSwappedWords = kSubframeCount * kSubframeWords;   // 5184; the trailer follows
 constexpr uint16_t kSyncWord = 0x146F;
 
-// One record as read from the file.  After swap_record the words of the
+// Every row carries four sample groups, in columns 1-3, 5-7, 9-11 and
+// 13-15: a control word (gain code and sample flag, or a carriage word in
+// carriage mode) and one word of each detector.
+constexpr int kGroupsPerSubframe = 4 * kRowsPerSubframe;  // 432
+
+// Position of group k's control word counted from its subframe's first
+// word; the two detector words follow it.
+constexpr int group_word_offset(int group) { return 4 * group + 1; }
+
+// One record copied out of the file.  After swap_record the words of the
 // three subframes are in host order; the trailer keeps the file's bytes.
 struct TelemetryRecord {
   uint16_t words[kRecordWords];

@@ -13,8 +13,6 @@ using namespace tlmframe;
 
 namespace {
 
-constexpr int kGroupsPerSubframe = 432;
-
 // A small deterministic generator (splitmix64): the same seed and position
 // always give the same word, whatever order records are made in.
 uint64_t mix(uint64_t x) {
@@ -86,8 +84,7 @@ void fill_housekeeping(const SynthOptions& o, int64_t index, int sub, int sync_r
 
 // The true signal of the two detectors at a sample position: a centre
 // burst in the middle of each interferogram over a baseline and noise.
-void signal_at(const SynthOptions& o, int64_t position, int64_t length, uint64_t noise, double& t1,
-               double& t2) {
+void signal_at(int64_t position, int64_t length, uint64_t noise, double& t1, double& t2) {
   const double x = static_cast<double>(position - length / 2);
   const double envelope = std::exp(-(x * x) / (2.0 * 40.0 * 40.0));
   const double wave = std::cos(2.0 * M_PI * x / 7.5);
@@ -95,7 +92,6 @@ void signal_at(const SynthOptions& o, int64_t position, int64_t length, uint64_t
   const double n2 = static_cast<double>(static_cast<int>((noise >> 10) & 0x3FF) - 512);
   t1 = 3000.0 + 120000.0 * envelope * wave + n1;
   t2 = -2000.0 + 70000.0 * envelope * std::cos(2.0 * M_PI * x / 7.5 + 0.4) + n2;
-  (void)o;
 }
 
 // The gain code the instrument would pick for a signal: the finest range
@@ -151,7 +147,7 @@ void fill_samples(const SynthOptions& o, int64_t index, int sub, const int* gain
     const int64_t position = clock % length;
     const uint64_t noise = mix(o.seed * 0x100000001ull ^ static_cast<uint64_t>(clock));
     double t1, t2;
-    signal_at(o, position, length, noise, t1, t2);
+    signal_at(position, length, noise, t1, t2);
     const int gain = gains != nullptr ? gains[sub * kGroupsPerSubframe + k]
                                       : gain_for(std::fmax(std::fabs(t1), std::fabs(t2)));
     const bool flagged = static_cast<int>((noise >> 24) % 100) >= o.drop_percent;
@@ -164,14 +160,15 @@ void fill_samples(const SynthOptions& o, int64_t index, int sub, const int* gain
       const int value = static_cast<int>(up * 4095 / (half > 0 ? half : 1));
       control = static_cast<uint16_t>((value << 4) | ((noise >> 40) & 0xF));
     }
-    w[4 * k + 1] = control;
+    uint16_t* group = w + group_word_offset(k);
+    group[0] = control;
     if (o.random_detector_words) {
       const uint64_t words = mix(noise);
-      w[4 * k + 2] = static_cast<uint16_t>(words);
-      w[4 * k + 3] = static_cast<uint16_t>(words >> 16);
+      group[1] = static_cast<uint16_t>(words);
+      group[2] = static_cast<uint16_t>(words >> 16);
     } else {
-      w[4 * k + 2] = detector_word(t1, gain, noise >> 48);
-      w[4 * k + 3] = detector_word(t2, gain, noise >> 49);
+      group[1] = detector_word(t1, gain, noise >> 48);
+      group[2] = detector_word(t2, gain, noise >> 49);
     }
   }
 }

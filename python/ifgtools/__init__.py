@@ -14,14 +14,26 @@ A source is a path (str or os.PathLike), a bytes-like object (bytes,
 bytearray, memoryview, a NumPy uint8 array) or a binary file object (anything
 with readinto: an open file, a pipe, a socket's makefile("rb")).  It is read
 as the tools read a file.  A file that cannot be opened or read raises
-OSError with the system's text; a cut last record is not an error (see
+OSError with the system's text, and a non-blocking file object that has no
+data yet BlockingIOError; a cut last record is not an error (see
 partial_bytes and end).
 
 For live telemetry, SampleStream and HousekeepingStream take the data in
 pieces of any size as it arrives and return what each piece completes.
+
+The result classes (Records, Samples, Housekeeping, DetectionEntry) describe
+their fields.
 """
 
+from __future__ import annotations
+
+import errno
+import operator
 import os
+from typing import Any, Callable, Literal, Protocol, TypeVar, Union
+
+import numpy as np
+from numpy.typing import NDArray
 
 from . import _ifgtools
 from . import dictionary as _dictionary
@@ -32,12 +44,13 @@ __all__ = [
     "SampleStream", "HousekeepingStream",
     "Records", "Samples", "SampleChunk", "Housekeeping", "HousekeepingChunk", "DetectionEntry",
     "LOST_LOCK", "STATUS_CHANGED", "END_OF_DATA", "TRUNCATED", "READ_ERROR", "RECORD_BYTES",
+    "Source", "BinaryFile",
     "read_dictionary", "check_limits", "Dictionary", "LimitCheck",
 ]
 
-LOST_LOCK = _ifgtools.LOST_LOCK
+LOST_LOCK: int = _ifgtools.LOST_LOCK
 """Notice kind: the sync row moved ("#lost lock")."""
-STATUS_CHANGED = _ifgtools.STATUS_CHANGED
+STATUS_CHANGED: int = _ifgtools.STATUS_CHANGED
 """Notice kind: the status bit changed ("#status changed")."""
 
 END_OF_DATA = "end of data"
@@ -47,50 +60,103 @@ TRUNCATED = "truncated"
 READ_ERROR = "read error"
 """A read failed ("Error reading", "Read error"); the functions raise OSError."""
 
-RECORD_BYTES = _ifgtools.RECORD_BYTES
+RECORD_BYTES: int = _ifgtools.RECORD_BYTES
 """Bytes of one raw telemetry record."""
 
 _CHUNK_BYTES = 1 << 20  # read from file objects in pieces of this size
 
 
-def _end_of(partial_bytes):
+# ---- Sources -----------------------------------------------------------------
+
+
+class BinaryFile(Protocol):
+    """A binary file object, read through readinto: it puts up to len(buffer)
+    bytes into buffer and returns how many (0 at the end), or None when a
+    non-blocking file has no data now."""
+
+    def readinto(self, buffer: Any, /) -> int | None: ...
+
+
+Source = Union[str, "os.PathLike[str]", bytes, bytearray, memoryview, "NDArray[np.uint8]", BinaryFile]
+"""What every function reads: a path, a bytes-like object or a binary file."""
+
+_PATH, _FILE, _BYTES = "path", "file", "bytes"
+
+_Collector = Union[_ifgtools.SampleCollector, _ifgtools.HousekeepingCollector, _ifgtools.RecordCollector]
+
+
+def _source(source: Source) -> tuple[str, Any, str]:
+    """Where the data of a source come from, decided here for every function:
+    (kind, data, name).  A path gives "path" and the path as str; a file
+    object "file" and a read_into(buffer) function over its readinto; anything
+    else "bytes" and the object itself, to be read as a bytes-like object.
+    name names the source in messages."""
+    if isinstance(source, (str, os.PathLike)):
+        path = os.fsdecode(source)
+        return _PATH, path, path
+    if hasattr(source, "readinto"):
+        name = getattr(source, "name", None)
+        if not isinstance(name, str):
+            name = f"<{type(source).__name__}>"
+        return _FILE, _read_into(source, name), name
+    return _BYTES, source, "<bytes>"
+
+
+def _read_into(file: BinaryFile, name: str) -> Callable[[Any], int]:
+    """read_into(buffer): the count of bytes that file.readinto put into
+    buffer, 0 at the end.  No data from a non-blocking file raises
+    BlockingIOError; a count that is not one of the buffer's (negative, or
+    more than it holds) raises ValueError naming the file."""
+
+    def read_into(buffer: Any) -> int:
+        n = file.readinto(buffer)
+        if n is None:
+            raise BlockingIOError(errno.EAGAIN, f"ifgtools: {name} has no data now (non-blocking)")
+        n = operator.index(n)
+        if not 0 <= n <= len(buffer):
+            raise ValueError(f"ifgtools: {name}: readinto returned {n} for a buffer of {len(buffer)} bytes")
+        return n
+
+    return read_into
+
+
+def _feed(collector: _Collector, source: Source, wanted: Callable[[], bool] = lambda: True) -> None:
+    """Hands every byte of source to a collector, or those it wants."""
+    kind, data, _ = _source(source)
+    if kind == _PATH:
+        collector.push_path(data)
+    elif kind == _FILE:
+        piece = bytearray(_CHUNK_BYTES)
+        view = memoryview(piece)
+        while wanted() and (n := data(piece)) > 0:
+            collector.push(view[:n])
+    else:
+        collector.push(data)
+
+
+def _end_of(partial_bytes: int) -> str:
     return TRUNCATED if partial_bytes > 0 else END_OF_DATA
 
 
-def _feed(collector, source, wanted=lambda: True):
-    """Hands every byte of source to a collector."""
-    if isinstance(source, (str, os.PathLike)):
-        collector.push_path(os.fsdecode(source))
-    elif hasattr(source, "readinto"):
-        piece = bytearray(_CHUNK_BYTES)
-        view = memoryview(piece)
-        while wanted():
-            n = source.readinto(piece)
-            if n is None:
-                raise BlockingIOError("ifgtools: the file object has no data now (non-blocking)")
-            if n == 0:
-                break
-            collector.push(view[:n])
-    else:
-        collector.push(source)
+# ---- Results -----------------------------------------------------------------
 
 
 class _Result:
     """What the result objects share: fields set in the order of their
     __slots__, and a short repr."""
 
-    __slots__ = ()
+    __slots__: tuple[str, ...] = ()
 
-    def __init__(self, *values):
+    def __init__(self, *values: Any) -> None:
         for name, value in zip(self.__slots__, values, strict=True):
             setattr(self, name, value)
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         fields = ", ".join(f"{name}={_brief(getattr(self, name))}" for name in self.__slots__)
         return f"{type(self).__name__}({fields})"
 
 
-def _brief(value):
+def _brief(value: Any) -> str:
     shape = getattr(value, "shape", None)
     return f"<array {shape}>" if shape is not None else repr(value)
 
@@ -108,23 +174,22 @@ class Records(_Result):
     sync_rows      int16 array (n, 3): the sync row of every subframe (the
                    first row whose column 0 holds 0x146F), -1 where none.
     partial_bytes  bytes of a cut last record when the data ended inside
-                   one, else 0.
+                   one, else 0 (and 0 when reading stopped after count).
     """
 
     __slots__ = ("subframes", "trailers", "sync_rows", "partial_bytes")
+    subframes: NDArray[np.uint16]
+    trailers: NDArray[np.uint8]
+    sync_rows: NDArray[np.int16]
+    partial_bytes: int
 
 
-def read_records(source, start=0, count=None):
-    """Reads whole records of a raw telemetry file.
+def read_records(source: Source, start: int = 0, count: int | None = None) -> Records:
+    """Whole records of a raw telemetry file, as a Records object.
 
     start and count select whole records: the first start records are
     passed over and at most count are kept (all when count is None); reading
-    stops once they are read.  Returns a Records object:
-
-    subframes      uint16 array (n, 3, 108, 16), host order.
-    trailers       uint8 array (n, 384), as stored.
-    sync_rows      int16 array (n, 3), -1 where a subframe has no sync word.
-    partial_bytes  bytes of a cut last record, else 0.
+    stops once they are read.
     """
     if start < 0 or (count is not None and count < 0):
         raise ValueError("ifgtools: start and count must not be negative")
@@ -136,7 +201,10 @@ def read_records(source, start=0, count=None):
 
 # ---- Interferogram samples ---------------------------------------------------
 
-_SAMPLE_FIELDS = """
+
+class Samples(_Result):
+    """What ifgextract writes, as arrays.
+
     samples        structured array, one element per sample line that
                    ifgextract writes, in the same order:
                      record         int32, the record the sample came from
@@ -155,12 +223,7 @@ _SAMPLE_FIELDS = """
                      record         int32
                      subframe       uint8
                      kind           uint8, LOST_LOCK (1: the sync row moved)
-                                    or STATUS_CHANGED (2)"""
-
-
-class Samples(_Result):
-    __doc__ = f"""What ifgextract writes, as arrays.
-{_SAMPLE_FIELDS}
+                                    or STATUS_CHANGED (2)
     last_record    the number on the last record-number line (the count of
                    whole records read; 0 when there was none).
     end            END_OF_DATA or TRUNCATED, as the tool's closing message
@@ -169,9 +232,23 @@ class Samples(_Result):
     """
 
     __slots__ = ("samples", "notices", "last_record", "end", "partial_bytes")
+    samples: NDArray[np.void]
+    notices: NDArray[np.void]
+    last_record: int
+    end: str
+    partial_bytes: int
 
 
-def interferogram_samples(source, carriage=False):
+def interferogram_samples(source: Source, carriage: bool = False) -> Samples:
+    """The interferogram samples of a raw telemetry file as ifgextract prints
+    them (carriage=True: as ifgextract -c prints them), as a Samples object.
+
+    The first record sets the reference sync row and status bit and gives
+    no samples; every later record gives the samples of its three
+    subframes, with notices where the sync row of subframe 2 moves or the
+    status bit of a subframe changes.  A value is released one flagged
+    sample late, rescaled to the gain of the sample that releases it.
+    """
     collector = _ifgtools.SampleCollector(bool(carriage))
     _feed(collector, source)
     samples, notices = collector.take()
@@ -179,63 +256,51 @@ def interferogram_samples(source, carriage=False):
     return Samples(samples, notices, collector.records, _end_of(partial), partial)
 
 
-interferogram_samples.__doc__ = f"""The interferogram samples of a raw telemetry file, as ifgextract
-    prints them (carriage=True: as ifgextract -c prints them).
-
-    The first record sets the reference sync row and status bit and gives
-    no samples; every later record gives the samples of its three
-    subframes, with notices where the sync row of subframe 2 moves or the
-    status bit of a subframe changes.  A value is released one flagged
-    sample late, rescaled to the gain of the sample that releases it.
-
-    Returns a Samples object:
-{_SAMPLE_FIELDS}
-    last_record    the number on the last record-number line.
-    end            END_OF_DATA or TRUNCATED.
-    partial_bytes  bytes of a cut last record, else 0.
-    """
-
-
 class SampleChunk(_Result):
     """What one piece of a SampleStream completes: samples and notices, with
-    the fields of interferogram_samples."""
+    the fields of Samples."""
 
     __slots__ = ("samples", "notices")
+    samples: NDArray[np.void]
+    notices: NDArray[np.void]
+
+
+_StreamT = TypeVar("_StreamT", bound="_Stream")
 
 
 class _Stream:
     """Shared part of the streams: closing, and use in a with statement."""
 
-    def __init__(self, collector):
+    def __init__(self, collector: _ifgtools.SampleCollector | _ifgtools.HousekeepingCollector) -> None:
         self._collector = collector
-        self.end = None
+        self.end: str | None = None
 
-    def _push(self, chunk):
+    def _push(self, chunk: Any) -> None:
         if self.end is not None:
             raise ValueError("ifgtools: the stream is closed")
         self._collector.push(chunk)
 
     @property
-    def last_record(self):
+    def last_record(self) -> int:
         """The number of the last whole record taken."""
         return self._collector.records
 
     @property
-    def partial_bytes(self):
+    def partial_bytes(self) -> int:
         """Bytes of an unfinished record held until the next piece."""
         return self._collector.partial_bytes
 
-    def close(self):
+    def close(self) -> str:
         """Ends the data; returns END_OF_DATA, or TRUNCATED when bytes of an
         unfinished record were left."""
         if self.end is None:
             self.end = _end_of(self._collector.partial_bytes)
         return self.end
 
-    def __enter__(self):
+    def __enter__(self: _StreamT) -> _StreamT:
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> Literal[False]:
         self.close()
         return False
 
@@ -252,10 +317,10 @@ class SampleStream(_Stream):
     ended.
     """
 
-    def __init__(self, carriage=False):
+    def __init__(self, carriage: bool = False) -> None:
         super().__init__(_ifgtools.SampleCollector(bool(carriage)))
 
-    def feed(self, chunk):
+    def feed(self, chunk: Any) -> SampleChunk:
         """Takes the next piece; returns the SampleChunk it completes."""
         self._push(chunk)
         return SampleChunk(*self._collector.take())
@@ -263,25 +328,30 @@ class SampleStream(_Stream):
 
 # ---- Housekeeping ------------------------------------------------------------
 
+_GROUP_LETTERS = ("f", "s", "p", "m", "v", "x")
 
-def _group_code(group):
-    """The group code and format offset of a group letter or channel number."""
+
+def _group_option(group: str | int) -> tuple[str, int]:
+    """The tools' group option letter and format offset for a group letter or
+    channel number."""
     if isinstance(group, bool) or not isinstance(group, (str, int)):
         raise TypeError("ifgtools: group is one of 'f', 's', 'p', 'm', 'v', 'x' or an int channel number")
     if isinstance(group, int):
         # Held at the int limits, as the tools hold -g numbers.
-        return _ifgtools.GROUP_CODES["g"], max(-(2**31), min(2**31 - 1, group))
-    if group not in ("f", "s", "p", "m", "v", "x"):
+        return "g", max(-(2**31), min(2**31 - 1, group))
+    if group not in _GROUP_LETTERS:
         raise ValueError(f"ifgtools: no channel group {group!r}: one of 'f', 's', 'p', 'm', 'v', 'x' or an int")
-    return _ifgtools.GROUP_CODES[group], 0
+    return group, 0
 
 
-def _housekeeping_collector(group, raw):
-    code, offset = _group_code(group)
-    return _ifgtools.HousekeepingCollector(code, offset, bool(raw))
+def _housekeeping_collector(group: str | int, raw: bool) -> _ifgtools.HousekeepingCollector:
+    letter, offset = _group_option(group)
+    return _ifgtools.HousekeepingCollector(letter, offset, bool(raw))
 
 
-_HOUSEKEEPING_FIELDS = """
+class Housekeeping(_Result):
+    """What hkdump (raw: hkrawdump) writes, as arrays.
+
     lines          structured array, one element per data line of the tool:
                      sync_word  uint16, column 0 of the sync row (0x146F
                                 where a sync row was found)
@@ -296,12 +366,7 @@ _HOUSEKEEPING_FIELDS = """
     positions      structured array of the "ait affset" lines (hkrawdump
                    with "m" only; else empty): record, subframe (of the data
                    line that the report stands before) and position (int32,
-                   the word position of channel 19 within a subframe)."""
-
-
-class Housekeeping(_Result):
-    __doc__ = f"""What hkdump (raw: hkrawdump) writes, as arrays.
-{_HOUSEKEEPING_FIELDS}
+                   the word position of channel 19 within a subframe).
     last_record    the number of the last whole record.
     end            END_OF_DATA or TRUNCATED, as the tool's closing message
                    says ("No data" or "Mismatch data").
@@ -311,15 +376,31 @@ class Housekeeping(_Result):
     """
 
     __slots__ = ("lines", "positions", "last_record", "end", "partial_bytes")
+    lines: NDArray[np.void]
+    positions: NDArray[np.void]
+    last_record: int
+    end: str
+    partial_bytes: int
 
-    def __getitem__(self, key):
+    def __getitem__(self, key: Any) -> Any:
         return self.lines[key]
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self.lines)
 
 
-def housekeeping(source, group, raw=False, dictionary=None):
+def housekeeping(source: Source, group: str | int, raw: bool = False,
+                 dictionary: Dictionary | str | os.PathLike[str] | None = None) -> Housekeeping:
+    """One group of housekeeping channels per subframe as hkdump prints it
+    (raw=True: as hkrawdump prints it), as a Housekeeping object.
+
+    group is "f" (fast sap), "s" (slow sap), "p" (pressure), "m" (mask
+    temperature), "v" (voltage monitors), "x" (auxiliary detector data), or
+    an int: the format offset of one generic channel (as -g; it may be
+    negative or beyond 107, and is held at the 32-bit limits).  With a
+    dictionary (read_dictionary, or a path) the lines have a float64 field
+    more for each of the group's values it names, calibrated.
+    """
     collector = _housekeeping_collector(group, raw)
     _feed(collector, source)
     lines, positions = collector.take()
@@ -329,29 +410,13 @@ def housekeeping(source, group, raw=False, dictionary=None):
     return Housekeeping(lines, positions, collector.records, _end_of(partial), partial)
 
 
-housekeeping.__doc__ = f"""One group of housekeeping channels per subframe, as hkdump prints
-    it (raw=True: as hkrawdump prints it).
-
-    group is "f" (fast sap), "s" (slow sap), "p" (pressure), "m" (mask
-    temperature), "v" (voltage monitors), "x" (auxiliary detector data), or
-    an int: the format offset of one generic channel (as -g; it may be
-    negative or beyond 107, and is held at the 32-bit limits).  With a
-    dictionary (read_dictionary, or a path) the lines have a float64 field
-    more for each of the group's values it names, calibrated.
-
-    Returns a Housekeeping object:
-{_HOUSEKEEPING_FIELDS}
-    last_record    the number of the last whole record.
-    end            END_OF_DATA or TRUNCATED.
-    partial_bytes  bytes of a cut last record, else 0.
-    """
-
-
 class HousekeepingChunk(_Result):
     """What one piece of a HousekeepingStream completes: lines and positions,
-    with the fields of housekeeping()."""
+    with the fields of Housekeeping."""
 
     __slots__ = ("lines", "positions")
+    lines: NDArray[np.void]
+    positions: NDArray[np.void]
 
 
 class HousekeepingStream(_Stream):
@@ -365,10 +430,10 @@ class HousekeepingStream(_Stream):
     returns how the data ended.
     """
 
-    def __init__(self, group, raw=False):
+    def __init__(self, group: str | int, raw: bool = False) -> None:
         super().__init__(_housekeeping_collector(group, raw))
 
-    def feed(self, chunk):
+    def feed(self, chunk: Any) -> HousekeepingChunk:
         """Takes the next piece; returns the HousekeepingChunk it completes."""
         self._push(chunk)
         return HousekeepingChunk(*self._collector.take())
@@ -389,10 +454,22 @@ class DetectionEntry(_Result):
     """
 
     __slots__ = ("number", "first", "samples", "spectrum")
+    number: int
+    first: tuple[int, int, int]
+    samples: NDArray[np.float32]
+    spectrum: NDArray[np.float32]
 
 
-def read_detection(source, max_entries=None):
-    """The entries of a detection file, as retrieve reads them.
+_DETECTION_READERS: dict[str, Callable[[Any, str, int], list[Any]]] = {
+    _PATH: _ifgtools.read_detection_path,
+    _FILE: _ifgtools.read_detection_file,
+    _BYTES: _ifgtools.read_detection_bytes,
+}
+
+
+def read_detection(source: Source, max_entries: int | None = None) -> list[DetectionEntry]:
+    """The entries of a detection file as retrieve reads them, as a list of
+    DetectionEntry objects.
 
     Each entry is 16 read groups of free-form numbers, read by retrieve's
     own reader with its rules (blanks, tabs, one comma or line ends between
@@ -401,13 +478,6 @@ def read_detection(source, max_entries=None):
     at the end of the file (inside an entry's first group) or after
     max_entries entries (all when None).
 
-    Returns a list of DetectionEntry objects:
-
-    number    the third integer of the spectrum header (group 8).
-    first     the three integers of the interferogram header (group 1).
-    samples   float32 array of the interferogram samples.
-    spectrum  float32 array of the spectrum values.
-
     A fault in the file raises ValueError with the line retrieve would
     write (file, line, what was expected there); a file that cannot be
     opened or read raises OSError.
@@ -415,11 +485,6 @@ def read_detection(source, max_entries=None):
     if max_entries is not None and max_entries < 0:
         raise ValueError("ifgtools: max_entries must not be negative")
     limit = -1 if max_entries is None else max_entries
-    if isinstance(source, (str, os.PathLike)):
-        rows = _ifgtools.read_detection_path(os.fsdecode(source), limit)
-    elif hasattr(source, "readinto"):
-        name = getattr(source, "name", None)
-        rows = _ifgtools.read_detection_file(source, name if isinstance(name, str) else "<file>", limit)
-    else:
-        rows = _ifgtools.read_detection_bytes(source, "<bytes>", limit)
+    kind, data, name = _source(source)
+    rows = _DETECTION_READERS[kind](data, name, limit)
     return [DetectionEntry(*row) for row in rows]

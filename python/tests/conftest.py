@@ -12,7 +12,8 @@ TOOLS = {name: os.environ.get(name.upper(), "") for name in
 # Generated telemetry, each file a row: the generator's options.  Between
 # them: lost lock and sync rows missing or near the end of a subframe,
 # status changes, carriage scans, heavy sample dropping, a cut last record,
-# and files too short for a record.
+# files too short for a record, and noise long enough for results of more
+# than 1 MiB.
 TELEMETRY = {
     "locks": ["-n", "40", "-k", "6", "-S", "7", "-s", "5x20,7x5,-1x3,100,106,0", "-t", "500"],
     "nosync_first": ["-n", "12", "-s", "-1x4,107x3,5", "-S", "3", "-d", "60"],
@@ -21,6 +22,7 @@ TELEMETRY = {
     "one_record": ["-n", "1"],
     "cut_only": ["-n", "0", "-t", "100"],
     "empty": ["-n", "0"],
+    "long_noise": ["-n", "120", "-u", "-g", "-d", "10", "-s", "5x50,9"],
 }
 
 

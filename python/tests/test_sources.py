@@ -1,6 +1,7 @@
 """Every kind of source gives what a path gives; streams fed in random
 pieces give what one call gives; faults raise the documented errors."""
 
+import ast
 import errno
 import io
 import os
@@ -127,8 +128,43 @@ def test_records_hold_the_stored_words_swapped(telemetry):
     column0 = r.subframes[:, :, :, 0] == 0x146F
     assert np.array_equal(r.sync_rows, np.where(column0.any(axis=2), column0.argmax(axis=2), -1))
     assert r.partial_bytes == len(data) % ifgtools.RECORD_BYTES
-    part = ifgtools.read_records(data, start=38, count=10)
-    assert np.array_equal(part.subframes, r.subframes[38:]) and part.partial_bytes == r.partial_bytes
+    # (start, count): the records kept, and whether the data were read to the end.
+    for start, count, kept, to_end in [(3, 5, slice(3, 8), False), (38, 10, slice(38, None), True),
+                                       (0, 0, slice(0, 0), False), (40, None, slice(40, None), True)]:
+        part = ifgtools.read_records(data, start=start, count=count)
+        for field in ("subframes", "trailers", "sync_rows"):
+            assert np.array_equal(getattr(part, field), getattr(r, field)[kept]), (start, field)
+        assert part.partial_bytes == (r.partial_bytes if to_end else 0)
+
+
+# The documented fields and types of every result array.
+LABELS = [("record", "<i4"), ("subframe", "u1"), ("interferogram", "<u2"), ("status", "u1")]
+NOTICE = [("record", "<i4"), ("subframe", "u1"), ("kind", "u1")]
+LINE = [("sync_word", "<u2"), ("record", "<i4"), ("subframe", "u1")]
+POSITION = [("record", "<i4"), ("subframe", "<i4"), ("position", "<i4")]
+FIELD_TYPES = [
+    (CALLS["samples"], "samples", LABELS + [("detector1", "<i4"), ("detector2", "<i4")]),
+    (CALLS["samples"], "notices", NOTICE),
+    (CALLS["carriage"], "samples", LABELS + [("carriage", "<i2")]),
+    (CALLS["hk"], "lines", LINE + [("values", ("<i4", (8,)))]),
+    (CALLS["raw_mask"], "lines", LINE + [("values", ("<i4", (8,)))]),
+    (CALLS["raw_mask"], "positions", POSITION),
+    (lambda src: ifgtools.housekeeping(src, 300), "lines", LINE + [("values", ("<i4", (1,)))]),
+    (CALLS["records"], "subframes", "<u2"),
+    (CALLS["records"], "trailers", "u1"),
+    (CALLS["records"], "sync_rows", "<i2"),
+]
+
+
+@pytest.mark.parametrize("row", range(len(FIELD_TYPES)))
+def test_result_fields_have_their_documented_types(telemetry, row):
+    call, field, types = FIELD_TYPES[row]
+    array = getattr(call(telemetry["locks"]), field)
+    if isinstance(types, str):
+        assert array.dtype == np.dtype(types)
+    else:
+        assert [(name, array.dtype.fields[name][0]) for name in array.dtype.names] == \
+            [(name, np.dtype(t)) for name, t in types]
 
 
 FAULTS = [
@@ -140,6 +176,47 @@ FAULTS = [
     (lambda t: ifgtools.read_records(b"", start=-1), ValueError, None),
     (lambda t: ifgtools.interferogram_samples(12), TypeError, None),
 ]
+
+
+class Misreading(io.RawIOBase):
+    """A file object whose readinto gives back what it is told to."""
+
+    def __init__(self, answer):
+        self.answer = answer
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        if isinstance(self.answer, Exception):
+            raise self.answer
+        return self.answer(len(buffer)) if callable(self.answer) else self.answer
+
+
+# A file object's readinto misbehaving: what it answers, and what every
+# function raises for it (its own exception, when it raises one).
+OWN = ValueError("the file's own fault")
+FILE_FAULTS = [
+    (OWN, None),
+    (None, BlockingIOError),
+    (lambda n: n + 1, ValueError),
+    (-1, ValueError),
+    (2.5, TypeError),
+]
+
+
+@pytest.mark.parametrize("call", [CALLS["samples"], CALLS["hk"], CALLS["records"], ifgtools.read_detection])
+@pytest.mark.parametrize("fault", range(len(FILE_FAULTS)))
+def test_a_misreading_file_object_raises(fault, call):
+    answer, error = FILE_FAULTS[fault]
+    with pytest.raises(error or type(answer)) as raised:
+        call(Misreading(answer))
+    if error is None:
+        assert raised.value is answer
+    elif error is BlockingIOError:
+        assert raised.value.errno == errno.EAGAIN
+    elif error is ValueError:
+        assert "<Misreading>: readinto returned" in str(raised.value)
 
 
 @pytest.mark.parametrize("fault", range(len(FAULTS)))
@@ -166,6 +243,31 @@ def test_an_unreadable_file_raises_permission_error(tmp_path):
     if "ModuleNotFoundError" in r.stderr or "Permission denied" in r.stderr:
         pytest.skip("nobody may not load the module from this build folder")
     assert r.stdout == f"{errno.EACCES} {path}\n"
+
+
+def test_the_stub_names_what_the_extension_holds():
+    stub = ast.parse(pathlib.Path(ifgtools.__file__).with_name("_ifgtools.pyi").read_text())
+
+    def names(body):
+        found = {}
+        for node in body:
+            if isinstance(node, ast.ClassDef):
+                found[node.name] = names(node.body)
+            elif isinstance(node, ast.FunctionDef) and node.name != "__init__":
+                found[node.name] = None
+            elif isinstance(node, ast.AnnAssign):
+                found[node.target.id] = None
+        return found
+
+    def public(obj):
+        return {n for n in dir(obj) if not n.startswith("_")}
+
+    module = ifgtools._ifgtools
+    declared = names(stub.body)
+    assert set(declared) == public(module)
+    for name, members in declared.items():
+        if members is not None:
+            assert set(members) == public(getattr(module, name)), name
 
 
 def test_a_closed_stream_takes_no_more():

@@ -9,7 +9,7 @@ import ifgtools
 from conftest import TELEMETRY, housekeeping_text, ifgextract_text, run_tool
 
 FILES = sorted(TELEMETRY)
-GROUPS = ["f", "s", "p", "m", "v", "x", 0, 52, -5, 107, 200, -300, 10**20]
+GROUPS = ["f", "s", "p", "m", "v", "x", 0, 52, -5, 107, 200, -300, 10**20, -10**20]
 
 
 @pytest.mark.parametrize("carriage", [False, True])
@@ -32,6 +32,17 @@ def test_housekeeping_gives_dump_text(telemetry, name, group, raw):
     assert housekeeping_text(result, group, raw) == (out, err)
     if not raw or group != "m":
         assert len(result.positions) == 0
+
+
+def test_large_results_one_after_another_hold_their_own_rows(telemetry):
+    # Each result's memory, once freed, is kept for the next large one.
+    path = telemetry["long_noise"]
+    for carriage in (False, True, False):
+        result = ifgtools.interferogram_samples(path, carriage=carriage)
+        assert result.samples.nbytes >= 1 << 20
+        out, err, _ = run_tool("ifgextract", *(["-c"] if carriage else []), "-F", path)
+        assert ifgextract_text(result, carriage) == (out, err)
+        del result
 
 
 def test_generic_channel_in_hexadecimal_is_the_same_value(telemetry):

@@ -150,6 +150,44 @@ TEST_F(HkmonitorTest, ExitStatusSaysWhatWasSeen) {
           "", "No data at record 6\nhkmonitor: standard output: No space left on device\n", 3}));
 }
 
+TEST_F(HkmonitorTest, GeneratedFilesWithDriftingAndSteppingChannels) {
+  // tlmsynth's words: the bus at 28 V (top 12 bits 2800), the gauge word at
+  // 2601; then drifting by 0.25 V a record, or stepping to 37 V and 50.
+  struct Case {
+    std::vector<std::string> synth;
+    std::string changes;
+    std::string end;
+    int status;
+  };
+  const std::string step_bus = "12:68=44800:0:14400@5", drop_gauge = "4:41=2601:0:-2551@8";
+  const std::string stepped =
+      "    5 1\t12:00:04\tbus\t37 V\tRED\tabove red_high 35\n"
+      "    8 0\t12:00:07\tgauge\t50 count\tRED\tbelow red_low 100\n";
+  const std::vector<Case> cases = {
+      {{"-H", "12:68=44800:0"}, "", "No data at record 11\n", 0},
+      {{"-H", "12:68=44800:400"},
+       "   10 1\t12:00:09\tbus\t30.25 V\tYELLOW\tabove yellow_high 30\n",
+       "No data at record 11\n",
+       1},
+      {{"-H", step_bus, "-H", drop_gauge}, stepped, "No data at record 11\n", 2},
+      {{"-H", step_bus, "-H", drop_gauge, "-t", "500"}, stepped, "Mismatch data at record 11\n", 3},
+      {{"-H", step_bus, "-T", "23:59:58"},
+       "    5 1\t00:00:02\tbus\t37 V\tRED\tabove red_high 35\n",
+       "No data at record 11\n",
+       2},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> synth = {TLMSYNTH_PATH, "-n", "10", "-o", dir_.path("generated")};
+    synth.insert(synth.end(), c.synth.begin(), c.synth.end());
+    ASSERT_EQ(run_program(synth).status, 0);
+    const ProgramResult r =
+        run_program({kProgram, "-D", dictionary_, "-F", dir_.path("generated")});
+    EXPECT_EQ(r.out.substr(0, r.out.find(kSummaryHead)), c.changes) << c.synth.back();
+    EXPECT_EQ(r.err, c.end) << c.synth.back();
+    EXPECT_EQ(r.status, c.status) << c.synth.back();
+  }
+}
+
 TEST_F(HkmonitorTest, RunsInProcessAsTheProgramDoes) {
   const std::string step = dir_.put("step", telemetry(kStep));
   const std::string cut = dir_.put("cut", telemetry(kDrift, 7));

@@ -242,7 +242,7 @@ void bind_dictionary(py::module_& m) {
   py::class_<PyDictionary>(m, "Dictionary")
       .def(py::init<const std::string&>(), "path"_a)
       .def_readonly("path", &PyDictionary::path)
-      .def("__len__", [](const PyDictionary& d) { return d.dictionary->count; })
+      .def_property_readonly("count", [](const PyDictionary& d) { return d.dictionary->count; })
       .def("describe", &PyDictionary::describe, "index"_a)
       .def("calibrate", &PyDictionary::calibrate_counts, "index"_a, "counts"_a);
 

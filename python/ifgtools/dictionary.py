@@ -78,7 +78,7 @@ class Dictionary:
     def __init__(self, handle):
         self._handle = handle
         self.path = handle.path
-        self.channels = tuple(Channel(*handle.describe(i).values()) for i in range(len(handle)))
+        self.channels = tuple(Channel(*handle.describe(i).values()) for i in range(handle.count))
         self._index = {c.name: i for i, c in enumerate(self.channels)}
 
     def __len__(self):

@@ -151,10 +151,16 @@ TEST(Dictionary, EveryFaultGivesOneMessageWithFileLineAndKey) {
        "d.toml:10: bus.persistence: wants an integer, not a floating-point number"},
       // What the TOML parser itself finds.
       {"[[channel]]\nname = \n", "d.toml:2: "},
+      // Non-ASCII characters where toml++ looks for whitespace (undefined
+      // behaviour in its tables until compiled otherwise here); in strings
+      // they are text.
+      {"[[channel]]\nname = \xc3\xa9\n", "d.toml:2: "},
+      {"[[channel]]\nname \xc2\xa1= \"x\"\n", "d.toml:2: "},
+      {entry("units", "units = \"\xc2\xb0" "C\""), ""},
   };
   for (const Case& c : cases) {
     const std::string message = fault_of(c.text);
-    if (c.message.ends_with(": ")) {
+    if (c.message.ends_with(": ") && !message.empty()) {
       EXPECT_EQ(message.substr(0, c.message.size()), c.message) << c.text;
     } else {
       EXPECT_EQ(message, c.message) << c.text;

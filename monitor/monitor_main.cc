@@ -114,6 +114,7 @@ int monitor_input(int fd, const MonitorSettings& settings) {
       }
       out_end_record(g_out);
       if (g_out.error != 0) break;
+      if (g_interrupted) return finish_interrupted(board);  // a stream without pauses
       continue;
     }
     if (count < 0) return finish_input(-1, board);
@@ -158,8 +159,8 @@ int monitor_file(const MonitorSettings& settings) {
     return kMonitorUnknown;
   }
   struct sigaction interrupt = {}, before = {};
+  g_interrupted = 0;
   if (settings.follow) {
-    g_interrupted = 0;
     interrupt.sa_handler = on_interrupt;  // no SA_RESTART: a waiting read or poll ends
     sigemptyset(&interrupt.sa_mask);
     sigaction(SIGINT, &interrupt, &before);

@@ -46,6 +46,11 @@ hkrawdump -p -|-F,-X,-h
 hkdump -X -g 52 -|-F,-X,-h
 hkdump -g |
 hkdump -m -F |logs dir,notes.txt,out,run 2.tlm,run1.tlm
+hkmonitor -|-D,-F,-f,-h,-i,-l
+hkmonitor -D n|notes.txt
+hkmonitor -D station.toml -f -i |
+quicklook hk -|-D,-c,-g,-k,-o
+quicklook hk -D notes.txt -g |
 retrieve |
 retrieve -|
 tlmsynth -o n|notes.txt
@@ -71,7 +76,7 @@ tlmbatch ifgextract r|run 2.tlm,run1.tlm
 tlmbatch /opt/ground/bin/ifgextract -|--,-c
 EOF
 
-for program in ifgextract hkdump hkrawdump retrieve tlmsynth detsynth quicklook tlmbatch; do
+for program in ifgextract hkdump hkrawdump hkmonitor retrieve tlmsynth detsynth quicklook tlmbatch; do
   cases=$((cases + 1))
   [[ $(complete -p "$program" 2>/dev/null) == *"-F _tlm_complete "* ]] || fail "no completion for $program"
 done
@@ -79,7 +84,7 @@ done
 # The options offered on an empty command line (for quicklook, after each
 # picture) are the letters the page documents.
 letters() { tr ',' '\n' | sed -n 's/^-\([A-Za-z]\)$/\1/p' | LC_ALL=C sort -u; }
-for program in ifgextract hkdump hkrawdump tlmsynth detsynth quicklook tlmbatch; do
+for program in ifgextract hkdump hkrawdump hkmonitor tlmsynth detsynth quicklook tlmbatch; do
   cases=$((cases + 1))
   if [ "$program" = quicklook ]; then
     offered=$({ offers "quicklook ifg -"; offers "quicklook hk -"; offers "quicklook retrieve -"; } | letters)

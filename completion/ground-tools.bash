@@ -1,5 +1,5 @@
 # Bash completion of the interferometer ground tools: ifgextract, hkdump,
-# hkrawdump, retrieve, tlmsynth, detsynth, quicklook and tlmbatch.  Options, file
+# hkrawdump, hkmonitor, retrieve, tlmsynth, detsynth, quicklook and tlmbatch.  Options, file
 # names where a file is wanted, the group options of the dumps (one per
 # run), the pictures of quicklook, and tlmbatch's tool with its options.
 #
@@ -14,10 +14,11 @@ _tlm_option_table() {
   case $1 in
     ifgextract) echo "-c -h -F:file" ;;
     hkdump | hkrawdump) echo "-h -X -F:file -f -s -p -m -v -x -g:word" ;;
-    tlmsynth) echo "-h -c -u -g -n:word -s:word -S:word -i:word -k:word -d:word -t:word -r:word -w:word -W:word -o:file" ;;
+    hkmonitor) echo "-h -D:file -F:file -f -i:word -l" ;;
+    tlmsynth) echo "-h -c -u -g -n:word -s:word -S:word -i:word -k:word -d:word -t:word -r:word -w:word -W:word -T:word -H:word -o:file" ;;
     detsynth) echo "-h -n:word -s:word -c:word -f:word -r:word -p:word -F:word -o:file" ;;
     quicklook-ifg) echo "-n:word -o:file -k:folder" ;;
-    quicklook-hk) echo "-c:word -o:file -k:folder" ;;
+    quicklook-hk) echo "-c:word -D:file -g:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;
     tlmbatch) echo "-h -r -t -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
   esac
@@ -140,4 +141,4 @@ _tlm_complete() {
   esac
 }
 
-complete -F _tlm_complete ifgextract hkdump hkrawdump retrieve tlmsynth detsynth quicklook tlmbatch
+complete -F _tlm_complete ifgextract hkdump hkrawdump hkmonitor retrieve tlmsynth detsynth quicklook tlmbatch

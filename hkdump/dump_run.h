@@ -41,4 +41,9 @@ void dump_run_record(DumpRun& run);
 // The line of subframe index (0, 1, 2 in this order) of the record just taken.
 void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLine& line);
 
+// The same with the subframe's sync row already found, for a program that
+// reads several groups of each subframe with one sync search.
+void dump_subframe_at(DumpRun& run, const unsigned char* record, int index, int sync_row,
+                      DumpLine& line);
+
 #endif  // HKDUMP_DUMP_RUN_H_

@@ -93,11 +93,12 @@ check_page hkrawdump "$hkdump_options"
 check_page retrieve ""
 check_page quicklook "$(getopts_letters "$src/quicklook/quicklook.sh")"
 check_page tlmbatch "$(getopts_letters "$src/batch/tlmbatch.sh")"
+check_page hkmonitor "$(option_string "$src/monitor/monitor_options.cc" 'kOptions\[\] =')"
 
 # Every page in the folder is one of the above.
 for page in "$pages"/*.1; do
   case $(basename "$page" .1) in
-    ifgextract | tlmsynth | detsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch) ;;
+    ifgextract | tlmsynth | detsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch | hkmonitor) ;;
     *) fail "$(basename "$page"): a page that no check covers" ;;
   esac
 done

@@ -39,7 +39,7 @@ deb=${debs[0]}
 # carries the Python version and machine it was built for).
 expected=$work/expected-files
 {
-  for program in detsynth hkdump hkrawdump ifgextract quicklook retrieve tlmbatch tlmsynth; do
+  for program in detsynth hkdump hkmonitor hkrawdump ifgextract quicklook retrieve tlmbatch tlmsynth; do
     echo "usr/bin/$program"
     echo "usr/share/bash-completion/completions/$program"
     echo "usr/share/man/man1/$program.1.gz"
@@ -50,11 +50,12 @@ expected=$work/expected-files
   echo usr/lib/libtlmframe.a
   echo usr/lib/pkgconfig/tlmframe.pc
   if [ -n "$python" ]; then
-    echo usr/lib/python3/dist-packages/ifgtools/__init__.py
+    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' __init__.py dictionary.py
     printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' _ifgtools.pyi py.typed
     echo 'usr/lib/python3/dist-packages/ifgtools/_ifgtools.*.so'
   fi
   printf 'usr/share/doc/interferometer-ground/%s\n' README.md changelog.gz copyright
+  echo usr/share/interferometer-ground/dictionary/default.toml
   printf 'usr/share/interferometer-ground/quicklook/%s\n' hk.awk hk.gp ifg.awk ifg.gp retrieve.gp \
     shapes.awk values.awk
 } | sort >"$expected"
@@ -89,6 +90,11 @@ done
 mkdir retrieved && cp "$detection" retrieved/all.det
 (cd retrieved && echo 101 | "$bin/retrieve" >/dev/null) && [ -s retrieved/spectrum.dat ] || fail "retrieve does not run"
 "$bin/detsynth" -n 2 -f 7 -o made.det && [ "$(head -1 made.det)" = "1 2 7" ] || fail "detsynth does not run"
+# The shipped dictionary, with a limit added, checks the file.
+shipped=$root/usr/share/interferometer-ground/dictionary/default.toml
+sed '/^name = "voltage_monitor_1"$/a red_high = 0' "$shipped" >limited.toml
+"$bin/hkmonitor" -D limited.toml -F data.tlm >limits.txt 2>/dev/null
+[ $? -eq 2 ] && grep -q "RED" limits.txt || fail "hkmonitor does not check the shipped dictionary"
 if command -v parallel >/dev/null; then
   PATH=$bin:$PATH "$bin/tlmbatch" -o batch hkdump -p -- data.tlm >/dev/null &&
     cmp -s batch/data.tlm.hkdump-p.txt out.hkdump-p || fail "tlmbatch does not run hkdump"

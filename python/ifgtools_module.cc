@@ -17,6 +17,7 @@
 
 #include "bytes_view.h"
 #include "detection_reader.h"
+#include "dictionary_binding.h"
 #include "group_table.h"
 #include "housekeeping_collector.h"
 #include "os_error.h"
@@ -273,4 +274,5 @@ PYBIND11_MODULE(_ifgtools, m) {
   m.attr("STATUS_CHANGED") = kStatusChanged;
   m.attr("RECORD_BYTES") = tlmframe::kRecordBytes;
   bind_detection(m);
+  bind_dictionary(m);
 }

@@ -1,9 +1,12 @@
-# hkdump or hkrawdump text, in one pass: checks every line, writes one line
-# per subframe to the file `data` (x = record number with the subframes at
-# thirds, then the group's values, hexadecimal words turned into numbers)
-# and answers with the values per line, the kind of text, the first and
-# last record and the number of lines.  `column` (0 for all) is the one
-# value asked for.  Run with FS = tab.
+# hkdump or hkrawdump text, in one pass over one file or several: checks
+# every line, writes one line per subframe to the file `data` (x = record
+# number with the subframes at thirds, counted on from file to file, since
+# the records restart in every file; then the group's values, hexadecimal
+# words turned into numbers), the start of every file to the file `starts`
+# (x <TAB> file number), and answers with the values per line, the kind of
+# text, the first and last record, the number of lines and of files.
+# `column` (0 for all) is the one value asked for; `names` the files' names
+# for the messages, separated by newlines.  Run with FS = tab.
 
 function hex(s,    v, i) {
   v = 0
@@ -11,10 +14,22 @@ function hex(s,    v, i) {
   return v
 }
 
+# Where a line stands, for a message: with several files, in which.
+function where() { return (files > 1 ? name[file] ": " : "") "line " FNR }
+
+BEGIN { files = split(names, name, "\n") }
+FNR == 1 {
+  # Records restart in every file: this file's go on from the last record
+  # of the one before.
+  file++
+  offset += last_here
+  last_here = 0
+  started[file] = 0
+}
 blank_line($0) { next }
 hk_offset_line($0) { raw = 1; next }
 !hk_prefix($1) || !hk_field_count(NF) {
-  refuse("line " NR " is not hkdump or hkrawdump output: " substr($0, 1, 60))
+  refuse(where() " is not hkdump or hkrawdump output: " substr($0, 1, 60))
 }
 {
   split($1, prefix, / +/)
@@ -23,19 +38,22 @@ hk_offset_line($0) { raw = 1; next }
   nv = split(values, v, / +/)
   k = 0
   for (i = 1; i <= nv; i++) if (v[i] != "") value[++k] = v[i]
-  if (k == 0) refuse("line " NR " holds no values")
+  if (k == 0) refuse(where() " holds no values")
   if (count == 0) { count = k; form = NF }
-  else if (k != count || NF != form) refuse("line " NR " holds another group than the lines before it")
+  else if (k != count || NF != form) refuse(where() " holds another group than the lines before it")
   for (i = 1; i <= k; i++) {
     if (value[i] ~ /[a-f]/) letters = 1
-    if (!hk_value(value[i])) refuse("line " NR ": \"" value[i] "\" is not a value")
+    if (!hk_value(value[i])) refuse(where() ": \"" value[i] "\" is not a value")
   }
   if (column > k) refuse("column " column " asked for, but the lines hold " k " values")
-  line = prefix[2] + prefix[3] / 3
+  x = offset + prefix[2] + prefix[3] / 3
+  if (!started[file]) { start_x[file] = x; started[file] = 1 }
+  line = x
   for (i = 1; i <= k; i++) line = line "\t" value[i]
   lines[++n] = line
   if (n == 1) first = prefix[2]
   last = prefix[2]
+  last_here = prefix[2]
 }
 
 END {
@@ -54,6 +72,7 @@ END {
       print lines[j] > data
     }
   }
+  for (j = 1; j <= file; j++) if (started[j]) print start_x[j] "\t" j > starts
   kind = form == 4 ? (framed ? "hkdump mask temperature" : "hkdump") : ashex ? "raw words" : "generic channel"
-  answer(count "|" kind "|" first "|" last "|" n)
+  answer(count "|" kind "|" first "|" last "|" n "|" file)
 }

@@ -5,9 +5,15 @@
 #       ifgextract output: the two detectors (or the carriage) of one
 #       interferogram against sample index, lost lock and status changes
 #       marked.  Default: the first interferogram of the input.
-#   quicklook hk [-c COLUMN] [-o FILE.png] [-k DIR] [FILE|-]
+#   quicklook hk [-c COLUMN] [-D DICTIONARY -g GROUP] [-o FILE.png] [-k DIR] [FILE|-]...
 #       hkdump or hkrawdump output: the group's values (or the one value
-#       column COLUMN, counted from 1) against record number.
+#       column COLUMN, counted from 1) against record number; several
+#       files make one trend, each file's start marked.  With a channel
+#       dictionary and the group the lines hold (hkdump's option letter,
+#       or the channel number of -g), the curves are the values the
+#       dictionary names, calibrated, labelled with name and units (the
+#       dictionary read by hkmonitor -l: beside quicklook, on PATH, or
+#       named by $HKMONITOR).
 #   quicklook retrieve [-d DIR] [-o FILE.png] [-k DIR]
 #       interferogram.dat and spectrum.dat of DIR (default .) as two panels.
 #
@@ -31,7 +37,7 @@ readonly WIDTH=1000 HEIGHT=600
 usage() {
   cat >&2 <<'EOF'
 usage: quicklook ifg [-n INTERFEROGRAM] [-o FILE.png] [-k DIR] [FILE|-]
-       quicklook hk [-c COLUMN] [-o FILE.png] [-k DIR] [FILE|-]
+       quicklook hk [-c COLUMN] [-D DICTIONARY -g GROUP] [-o FILE.png] [-k DIR] [FILE|-]...
        quicklook retrieve [-d DIR] [-o FILE.png] [-k DIR]
 EOF
   exit 2
@@ -90,7 +96,7 @@ check_text() {
   shift 2
   reply=$(awk -f "$library/shapes.awk" -f "$library/$program" "$@")
   IFS='|' read -r status fields <<<"$reply"
-  [ "$status" = ok ] || { echo "quicklook: $name: $fields" >&2; return 1; }
+  [ "$status" = ok ] || { echo "quicklook: ${name:+$name: }$fields" >&2; return 1; }
   echo "$fields"
 }
 
@@ -126,7 +132,7 @@ draw() {
     mkdir -p "$keep"
     local f
     for f in "$work"/*; do
-      [ "$(basename "$f")" = input ] && continue
+      case $(basename "$f") in input | input.*) continue ;; esac
       sed "s|$work/|$keep/|g" "$f" >"$keep/$(basename "$f")"
     done
   fi
@@ -157,29 +163,104 @@ plot_ifg() {
     "lost_lock_at=$(gp_quote "$lost_lock_at")" "status_changed_at=$(gp_quote "$status_changed_at")"
 }
 
+# The hkmonitor that lists dictionaries: $HKMONITOR, the one beside
+# quicklook, or the one on PATH.
+monitor_program() {
+  local candidate
+  for candidate in "${HKMONITOR:-}" "$(dirname "$(readlink -f "$0")")/hkmonitor" \
+    "$(command -v hkmonitor || true)"; do
+    [ -n "$candidate" ] && [ -x "$candidate" ] && { echo "$candidate"; return; }
+  done
+  echo "quicklook: -D needs hkmonitor to read the dictionary: not found beside quicklook or on PATH (or set HKMONITOR)" >&2
+  exit 2
+}
+
+# The labels and calibrations of the values on hk lines from a dictionary:
+# sets names (one gnuplot word per value, "name (units)") and calibration
+# (an expression in i, the value, and x, its count).  The dictionary's
+# entries for the group in the column of the text are found by their place
+# on the line: after hkdump's time prefix, or first on hkrawdump's.
+dictionary_labels() {
+  local dictionary=$1 group=$2 kind=$3 values=$4 listing column number="" first=4
+  listing=$("$(monitor_program)" -D "$dictionary" -l) || exit 1
+  column=12
+  [ "$kind" = "raw words" ] && { column=4; first=0; }
+  case $group in
+    f) group=fast_sap ;; s) group=slow_sap ;; p) group=pressure ;; m) group=mask_temperature ;;
+    v) group=voltage_monitors ;; x) group=auxiliary_detector ;;
+    *) number=$group group=generic first=0 ;;
+  esac
+  local labels
+  labels=$(awk -F '\t' -v column="$column" -v group="$group" -v number="$number" -v first="$first" \
+    -v values="$values" '
+      !/^#/ && $3 == column && $4 == group && (number == "" || $5 == number) {
+        i = $7 - first + 1
+        if (i >= 1 && i <= values) { label[i] = $1 " (" $2 ")"; formula[i] = $8 }
+      }
+      END {
+        names = ""; calibration = "x"
+        for (i = values; i >= 1; i--) {
+          if (!(i in label)) label[i] = "value " i
+          gsub(/"/, "", label[i])
+          names = "\"" label[i] "\"" (i < values ? " " : "") names
+          if (i in formula) calibration = "i == " i " ? (" formula[i] ") : " calibration
+        }
+        print names; print calibration
+      }' <<<"$listing")
+  names=$(sed -n 1p <<<"$labels")
+  calibration=$(sed -n 2p <<<"$labels")
+}
+
 plot_hk() {
-  local column=0 opt
+  local column=0 dictionary="" group="" opt
   output=hk.png
-  while getopts ':c:o:k:' opt; do
+  while getopts ':c:D:g:o:k:' opt; do
     case $opt in
       k) keep=$OPTARG ;;
       c) is_count "$OPTARG" && [ "$OPTARG" -ge 1 ] || die "-c wants a column number from 1, not '$OPTARG'"
          column=$OPTARG ;;
+      D) dictionary=$OPTARG ;;
+      g) [[ $OPTARG =~ ^([fspmvx]|-?[0-9]+)$ ]] || die "-g wants a group letter (f s p m v x) or a channel number, not '$OPTARG'"
+         group=$OPTARG ;;
       o) output=$OPTARG ;;
       *) usage ;;
     esac
   done
   shift $((OPTIND - 1))
-  [ $# -le 1 ] || usage
-  take_input "${1:--}" "$work/input"
+  { [ -n "$dictionary" ] && [ -z "$group" ]; } && die "-D wants -g: the group the lines hold"
+  { [ -z "$dictionary" ] && [ -n "$group" ]; } && die "-g goes with -D"
+  [ $# -ge 1 ] || set -- -
+  # Each file copied and checked; the names for the title and messages.
+  local source names_list="" file=0 inputs=()
+  for source in "$@"; do
+    file=$((file + 1))
+    take_input "$source" "$work/input.$file"
+    inputs+=("$work/input.$file")
+    names_list+="${names_list:+$'\n'}$source_name"
+  done
+  [ $file -eq 1 ] || source_name=$(paste -sd, <<<"$names_list" | sed 's/,/, /g')
 
-  local fields values kind first last lines
-  fields=$(check_text "$source_name" hk.awk -F '\t' -v column="$column" -v data="$work/data" \
-    "$work/input") || exit 1
-  IFS='|' read -r values kind first last lines <<<"$fields"
+  local fields values kind first last lines files name_for_messages=$source_name
+  [ $file -eq 1 ] || name_for_messages=""
+  fields=$(check_text "$name_for_messages" hk.awk -F '\t' -v column="$column" -v data="$work/data" \
+    -v starts="$work/starts" -v names="$names_list" "${inputs[@]}") || exit 1
+  IFS='|' read -r values kind first last lines files <<<"$fields"
+
+  # Each file after the first starts at a dashed line, named at the top.
+  local boundaries="" x number
+  while IFS=$'\t' read -r x number; do
+    [ "$number" -gt 1 ] || continue
+    boundaries+="set arrow from $x - 1.0/6, graph 0 to $x - 1.0/6, graph 1 nohead dt 2 lc rgb 'gray40'; "
+    boundaries+="set label $(gp_quote "$(sed -n "${number}p" <<<"$names_list")") at $x, graph 0.98 left font ',8' noenhanced; "
+  done <"$work/starts"
+
+  local names="" calibration="x"
+  [ -z "$dictionary" ] || dictionary_labels "$dictionary" "$group" "$kind" "$values"
   draw hk.gp "data=$(gp_quote "$work/data")" "source_name=$(gp_quote "$source_name")" \
     "kind=$(gp_quote "$kind")" "values=$values" "column=$column" \
-    "first_record=$first" "last_record=$last" "lines=$lines"
+    "first_record=$first" "last_record=$last" "lines=$lines" "files=$files" \
+    "names=$(gp_quote "$names")" "calibration=$(gp_quote "$calibration")" \
+    "boundaries=$(gp_quote "$boundaries")"
 }
 
 plot_retrieve() {

@@ -44,7 +44,7 @@ cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 # few entries.
 max_len() {
   case $1 in
-    ifgextract|hkdump|hkrawdump) echo 33000 ;;
+    ifgextract|hkdump|hkrawdump|monitor) echo 33000 ;;
     freeform) echo 8192 ;;
     retrieve) echo 16384 ;;
     *) echo 65536 ;;

@@ -4,14 +4,14 @@
 # size, the notices placed where they occur, and inputs that are not what a
 # picture wants refused with a message and a non-zero status.
 #
-#   quicklook_test.sh ifg|hk|retrieve QUICKLOOK TLMSYNTH IFGEXTRACT [HKDUMP HKRAWDUMP RETRIEVE]
+#   quicklook_test.sh ifg|hk|retrieve QUICKLOOK TLMSYNTH IFGEXTRACT [HKDUMP HKRAWDUMP RETRIEVE HKMONITOR]
 #
 # Programs given as "" are not built yet; the cases that need them are left
 # out, the cases on hand-written text still run.
 set -uo pipefail
 
 part=${1:?} quicklook=${2:?} tlmsynth=${3:?} ifgextract=${4:?}
-hkdump=${5:-} hkrawdump=${6:-} retrieve=${7:-}
+hkdump=${5:-} hkrawdump=${6:-} retrieve=${7:-} hkmonitor=${8:-}
 
 command -v gnuplot >/dev/null || { echo "gnuplot is not installed: skipped"; exit 77; }
 
@@ -58,7 +58,7 @@ drawn() {
 # The key entries of a kept picture, one per line: on the drawing each
 # title is followed by a seven-character sample of its line.
 key_entries() {
-  drawn "$1" | grep -oE '[[:alpha:]][[:alnum:] ]*[[:alnum:]] [^ [:alnum:]]{3}[^ ][^ [:alnum:]]{3}' |
+  drawn "$1" | grep -oE '[[:alpha:]][[:alnum:] _()]*[[:alnum:])] [^ [:alnum:]]{3}[^ ][^ [:alnum:]]{3}' |
     sed -E 's/ .{7}$//'
 }
 
@@ -200,7 +200,75 @@ EOF
     echo "hkdump and hkrawdump are not built: generated-telemetry case left out"
   fi
 
+  start "several files: one trend, records counted on, each file's start marked"
+  printf '146f     1 0\t   1\t12  0  0\t2174 2000 546 513\n146f     2 1\t   1\t12  0  1\t2175 2000 546 513\n' >second.txt
+  "$quicklook" hk -o trend.png -k kt pressure.txt second.txt || fail "status $?"
+  expect_png trend.png
+  [ "$(cut -f1 kt/data | tr '\n' ' ')" = "1 1.33333 1.66667 2 3 4.33333 " ] || fail "x values $(cut -f1 kt/data | tr '\n' ' ')"
+  expect_file kt/starts $'1\t1\n3\t2'
+  drawn kt | grep -q "2 files, 6 lines (pressure.txt, second.txt)" || fail "no title naming both files"
+  drawn kt | grep -q "second.txt" || fail "the second file's start is not named"
+
+  start "a dictionary names the values and calibrates them"
+  cat >station.toml <<'EOF'
+[[channel]]
+name = "gauge_b"
+description = "second gauge"
+units = "kPa"
+column = 12
+group = "pressure"
+number = 22
+form = "top 12"
+polynomial = [1.0, 0.5]
+[[channel]]
+name = "gauge_d"
+description = "fourth gauge"
+units = "Pa"
+column = 12
+group = "pressure"
+number = 28
+form = "top 10"
+table = [[0, 0.0], [1000, 10.0]]
+[[channel]]
+name = "gauge_a_word"
+description = "first gauge, raw"
+units = "count"
+column = 4
+group = "pressure"
+number = 41
+form = "raw"
+EOF
+  if [ -n "$hkmonitor" ]; then
+    HKMONITOR=$hkmonitor "$quicklook" hk -D station.toml -g p -o named.png -k kn pressure.txt || fail "status $?"
+    expect_png named.png
+    [ "$(key_entries kn | tr '\n' ,)" = "value 1,gauge_b (kPa),value 3,gauge_d (Pa)," ] ||
+      fail "key with the dictionary: $(key_entries kn | tr '\n' ,)"
+    # The curves are calibrated: value 2 is 1 + 0.5 x, value 4 x / 100;
+    # the others are drawn as they are.
+    local printed
+    printed=$(grep -E '^calibration =|^calibrated' kn/plot.gp |
+      cat - <(echo 'print calibrated(2, 2000), calibrated(4, 513), calibrated(1, 2174)') | gnuplot 2>&1)
+    [ "$printed" = "1001.0 5.13 2174" ] || fail "calibrated values: $printed"
+    # hkrawdump's words take the dictionary's column 4 entries.
+    printf '146f     1 0\t842 7d0 222 201\n' >rawp.txt
+    HKMONITOR=$hkmonitor "$quicklook" hk -D station.toml -g p -o raw-named.png -k krn rawp.txt || fail "status $?"
+    [ "$(key_entries krn | head -1)" = "gauge_a_word (count)" ] || fail "raw key: $(key_entries krn | tr '\n' ,)"
+    # A fault of the dictionary is told as hkmonitor tells it.
+    printf '[[channel]]\nname = 3\n' >bad.toml
+    local err
+    err=$(HKMONITOR=$hkmonitor "$quicklook" hk -D bad.toml -g p -o refused.png pressure.txt 2>&1 >/dev/null)
+    [ $? -eq 1 ] && [ "$err" = "hkmonitor: bad.toml:2: channel[1].name: wants a string, not an integer" ] ||
+      fail "dictionary fault told as: $err"
+    [ ! -e refused.png ] || fail "a picture was left behind"
+  else
+    echo "hkmonitor is not built: the dictionary cases left out"
+  fi
+
   start "refusals"
+  expect_refusal "-D wants -g" "$quicklook" hk -D station.toml -o refused.png pressure.txt
+  expect_refusal "-g goes with -D" "$quicklook" hk -g p -o refused.png pressure.txt
+  expect_refusal "-g wants a group letter" "$quicklook" hk -D station.toml -g q -o refused.png pressure.txt
+  expect_refusal "mask.txt: line 1 holds another group" "$quicklook" hk -o refused.png pressure.txt mask.txt
   expect_refusal "empty" "$quicklook" hk -o refused.png /dev/null
   printf '1\n    2 0     1 0   10    20\n' >ifg.txt
   expect_refusal "line 1 is not hkdump or hkrawdump output" "$quicklook" hk -o refused.png ifg.txt

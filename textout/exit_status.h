@@ -27,4 +27,13 @@ constexpr int kRetrieveWritten = 0;
 constexpr int kRetrieveNoMatch = 1;
 constexpr int kRetrieveFault = 2;
 
+// hkmonitor, as monitoring plugins give it: every limited channel stayed
+// green; a yellow state was seen; a red one; unknown (a bad command line or
+// dictionary, input that could not be read or ended inside a record,
+// output that could not be written).
+constexpr int kMonitorGreen = 0;
+constexpr int kMonitorYellow = 1;
+constexpr int kMonitorRed = 2;
+constexpr int kMonitorUnknown = 3;
+
 #endif  // TEXTOUT_EXIT_STATUS_H_

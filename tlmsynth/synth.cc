@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
+#include "command_line.h"
 #include "format/channels.h"
 
 using namespace tlmframe;
@@ -61,7 +63,7 @@ void fill_housekeeping(const SynthOptions& o, int64_t index, int sub, int sync_r
 
   const int64_t ifg = o.first_interferogram + index / o.records_per_interferogram;
   const bool status = o.status_period > 0 && (index / o.status_period) % 2 == 1;
-  const int64_t seconds = 12 * 3600 + index;  // one record a second from noon
+  const int64_t seconds = o.start_second + index;  // one record a second
   const int hh = static_cast<int>(seconds / 3600 % 24), mm = static_cast<int>(seconds / 60 % 60),
             ss = static_cast<int>(seconds % 60);
   const int c12 = kHousekeepingColumn;
@@ -79,6 +81,14 @@ void fill_housekeeping(const SynthOptions& o, int64_t index, int sub, int sync_r
   for (int i = 0; i < o.chosen_count; ++i) {
     const ChosenWord& c = o.chosen[i];
     put_channel(r, sub, sync_row, c.channel, c.column, c.value);
+  }
+  for (int i = 0; i < o.drifting_count; ++i) {
+    const DriftingChannel& d = o.drifting[i];
+    const uint16_t word = drifting_word(d, index);
+    for (int column : {kHousekeepingColumn, kRawHousekeepingColumn}) {
+      if (d.column < 0 || d.column == column)
+        put_channel(r, sub, sync_row, d.channel, column, word);
+    }
   }
 }
 
@@ -184,6 +194,7 @@ void synth_defaults(SynthOptions& o) {
   o.first_interferogram = 1;
   o.records_per_interferogram = 4;
   o.drop_percent = 3;
+  o.start_second = 12 * 3600;
 }
 
 void synth_record(const SynthOptions& o, int64_t index, TelemetryRecord& r) {
@@ -314,4 +325,60 @@ bool parse_placed_word(const char* text, PlacedWord& word) {
   word = PlacedWord{static_cast<int>(fields[0]), static_cast<int>(fields[1]),
                     static_cast<int>(fields[2]), static_cast<uint16_t>(value)};
   return true;
+}
+
+bool parse_time_of_day(const char* text, int& seconds) {
+  int fields[3];
+  const int limits[3] = {24, 60, 60};
+  const char* p = text;
+  for (int i = 0; i < 3; ++i) {
+    if (!(p[0] >= '0' && p[0] <= '9' && p[1] >= '0' && p[1] <= '9')) return false;
+    fields[i] = (p[0] - '0') * 10 + (p[1] - '0');
+    if (fields[i] >= limits[i] || p[2] != (i < 2 ? ':' : '\0')) return false;
+    p += 3;
+  }
+  seconds = (fields[0] * 60 + fields[1]) * 60 + fields[2];
+  return true;
+}
+
+namespace {
+
+// A finite decimal number at p, which is left after it.
+bool drift_number(const char*& p, double& v) {
+  char* end;
+  v = std::strtod(p, &end);
+  if (end == p || !std::isfinite(v)) return false;
+  p = end;
+  return true;
+}
+
+}  // namespace
+
+bool parse_drifting_channel(const char* text, DriftingChannel& d) {
+  d = DriftingChannel{-1, 0, 0, 0, 0, 0};
+  const char* p = text;
+  char* end;
+  long channel = std::strtol(p, &end, 10);
+  if (end == p) return false;
+  if (*end == ':') {  // a column first
+    if (channel != kHousekeepingColumn && channel != kRawHousekeepingColumn) return false;
+    d.column = static_cast<int>(channel);
+    p = end + 1;
+    channel = std::strtol(p, &end, 10);
+    if (end == p) return false;
+  }
+  if (*end != '=' || channel < 0 || channel >= kRowsPerSubframe) return false;
+  d.channel = static_cast<int>(channel);
+  p = end + 1;
+  if (!drift_number(p, d.start) || *p++ != ':' || !drift_number(p, d.slope)) return false;
+  if (*p == '\0') return true;
+  if (*p++ != ':' || !drift_number(p, d.step) || *p++ != '@') return false;
+  return parse_number(p, 1, INT64_MAX, d.step_record);
+}
+
+uint16_t drifting_word(const DriftingChannel& d, int64_t index) {
+  double v = d.start + d.slope * static_cast<double>(index);
+  if (d.step_record > 0 && index + 1 >= d.step_record) v += d.step;
+  if (!(v >= 0)) return 0;  // NaN too
+  return v >= 65535 ? 65535 : static_cast<uint16_t>(std::lround(v));
 }

@@ -7,8 +7,10 @@
 // made to change, and detector samples shaped like an interferogram (a
 // centre burst over noise) encoded with gain codes and sample flags, or
 // carriage words.  For the hardest data the detector words may be uniformly
-// random and the gain code may jump at every group.  Everything follows from the options and a
-// seed, so the same options always give the same bytes.
+// random and the gain code may jump at every group.  The time of day counts
+// one second a record from a chosen start, and housekeeping channels may
+// drift and step, for trying limits and trends.  Everything follows from
+// the options and a seed, so the same options always give the same bytes.
 #ifndef TLMSYNTH_SYNTH_H_
 #define TLMSYNTH_SYNTH_H_
 
@@ -19,6 +21,8 @@
 constexpr int kMaxSyncPlan = 4096;
 constexpr int kMaxChosenWords = 64;
 constexpr int kMaxPlacedWords = 64;
+constexpr int kMaxDriftingChannels = 64;
+constexpr int kSecondsPerDay = 24 * 3600;
 
 // A housekeeping word fixed by the caller: channel k of the given column
 // holds value in every subframe (rows counted from the sync row).
@@ -37,6 +41,20 @@ struct PlacedWord {
   int row;
   int column;
   uint16_t value;
+};
+
+// A housekeeping channel whose word changes from record to record: record
+// number n (from 1) holds start + slope * (n - 1), plus step from record
+// number step_record on (never when it is 0), rounded and held within
+// 0..65535.  It is written in column 12 and in column 4, or in the one
+// column named.
+struct DriftingChannel {
+  int column;  // 12 or 4; -1: both
+  int channel;
+  double start;
+  double slope;
+  double step;
+  int64_t step_record;
 };
 
 struct SynthOptions {
@@ -58,6 +76,9 @@ struct SynthOptions {
   int chosen_count;
   PlacedWord placed[kMaxPlacedWords];
   int placed_count;
+  int start_second;  // time of day of the first record, in seconds (default noon)
+  DriftingChannel drifting[kMaxDriftingChannels];
+  int drifting_count;
 };
 
 void synth_defaults(SynthOptions& options);
@@ -83,5 +104,15 @@ bool parse_chosen_word(const char* text, ChosenWord& word);
 
 // Parses "subframe:row:column=value" (value decimal or 0x hexadecimal).
 bool parse_placed_word(const char* text, PlacedWord& word);
+
+// Parses "HH:MM:SS" (hours 0 to 23) into seconds of the day.
+bool parse_time_of_day(const char* text, int& seconds);
+
+// Parses "[column:]channel=start:slope[:step@record]": decimal numbers,
+// the column 12 or 4, the channel 0 to 107, the record from 1.
+bool parse_drifting_channel(const char* text, DriftingChannel& drifting);
+
+// The word of a drifting channel in record index (from 0).
+uint16_t drifting_word(const DriftingChannel& d, int64_t index);
 
 #endif  // TLMSYNTH_SYNTH_H_

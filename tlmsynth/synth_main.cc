@@ -26,6 +26,12 @@ int output_error(const char* name, int error) {
 int run_synth(const SynthSettings& settings) {
   const char* name = settings.output ? settings.output : "standard output";
   int fd = STDOUT_FILENO;
+  if (settings.output == nullptr && isatty(fd)) {
+    diag_puts(g_out,
+              "tlmsynth: standard output is a terminal: binary telemetry is not written there "
+              "(-o file, or redirect it)\n");
+    return kExitUsage;
+  }
   if (settings.output != nullptr) {
     fd = open(settings.output, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return output_error(name, errno);

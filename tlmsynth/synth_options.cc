@@ -14,7 +14,8 @@ constexpr const char kProgram[] = "tlmsynth";
 constexpr const char kUsage[] =
     "usage: tlmsynth [-cgu] [-n records] [-s rows] [-S period] [-i first] [-k records]\n"
     "                [-d percent] [-t bytes] [-r seed] [-w col:chan=value]...\n"
-    "                [-W sub:row:col=value]... [-o file]\n"
+    "                [-W sub:row:col=value]... [-T hh:mm:ss]\n"
+    "                [-H [col:]chan=start:slope[:step@record]]... [-o file]\n"
     "\t-n records\tnumber of whole records (default 10)\n"
     "\t-s rows\t\tsync rows of successive subframes, used in turn: 5, 5,6,\n"
     "\t\t\t5x9,40x3,-1x3 (-1: no sync word), or none (default 5)\n"
@@ -32,7 +33,13 @@ constexpr const char kUsage[] =
     "\t-w col:chan=value  housekeeping word of channel chan in column col\n"
     "\t-W sub:row:col=value  word at column col of row row of subframe sub,\n"
     "\t\t\twritten last, whatever the sync row\n"
-    "\t-o file\t\twrite to file instead of standard output\n";
+    "\t-T hh:mm:ss\ttime of day of the first record, one second a record\n"
+    "\t\t\t(default 12:00:00)\n"
+    "\t-H [col:]chan=start:slope[:step@record]\n"
+    "\t\t\thousekeeping word of channel chan that drifts: start, plus\n"
+    "\t\t\tslope a record, plus step from record number record on;\n"
+    "\t\t\tin columns 12 and 4, or in column col alone\n"
+    "\t-o file\t\twrite to file instead of standard output (not a terminal)\n";
 
 int usage_error(OutBuffer& out, const char* what) {
   diag_printf(out, "%s: bad %s: %s\n%s", kProgram, what, optarg, kUsage);
@@ -49,7 +56,7 @@ int parse_synth_options(int argc, char** argv, SynthSettings& settings, OutBuffe
   opterr = 0;  // the complaints below name the program, not argv[0]
   int64_t v;
   int c;
-  while ((c = getopt(argc, argv, ":hcgun:s:S:i:k:d:t:r:w:W:o:")) != -1) {
+  while ((c = getopt(argc, argv, ":hcgun:s:S:i:k:d:t:r:w:W:o:T:H:")) != -1) {
     switch (c) {
       case 'c': o.carriage = true; break;
       case 'g': o.random_gain_steps = true; break;
@@ -99,6 +106,16 @@ int parse_synth_options(int argc, char** argv, SynthSettings& settings, OutBuffe
           return usage_error(out, "placed word");
         }
         ++o.placed_count;
+        break;
+      case 'T':
+        if (!parse_time_of_day(optarg, o.start_second)) return usage_error(out, "time of day");
+        break;
+      case 'H':
+        if (o.drifting_count == kMaxDriftingChannels ||
+            !parse_drifting_channel(optarg, o.drifting[o.drifting_count])) {
+          return usage_error(out, "drifting channel");
+        }
+        ++o.drifting_count;
         break;
       case 'o': settings.output = optarg; break;
       case 'h': out_puts(out, kUsage); return finish_output(out, kProgram) ? kExitOk : kExitFailure;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "format/channels.h"
 #include "run_program.h"
 #include "telemetry_files.h"
+#include "terminal.h"
 
 using namespace tlmframe;
 
@@ -87,6 +89,70 @@ TEST(Synth, PlacedWordsGoWhereverAsked) {
   EXPECT_FALSE(parse_placed_word("0:0:0=0x10000", w));
 }
 
+TEST(Synth, TimeOfDayCountsOnFromItsStartAcrossMidnight) {
+  SynthOptions o;
+  synth_defaults(o);
+  ASSERT_TRUE(parse_time_of_day("23:59:58", o.start_second));
+  struct Case {
+    int64_t index;
+    uint16_t hours, minutes_seconds;
+  };
+  for (const Case& c : {Case{0, 0x23, 0x5958}, Case{1, 0x23, 0x5959}, Case{2, 0x00, 0x0000},
+                        Case{3603, 0x01, 0x0001}}) {
+    synth_record(o, c.index, g_a);
+    const Subframe sf = subframe(g_a, 2);
+    EXPECT_EQ(subframe_word(sf, channel_position(5, kTimeChannelA, kHousekeepingColumn)), c.hours);
+    EXPECT_EQ(subframe_word(sf, channel_position(5, kTimeChannelB, kHousekeepingColumn)),
+              c.minutes_seconds);
+  }
+  int seconds = -1;
+  for (const char* bad :
+       {"24:00:00", "12:60:00", "12:00:60", "1:00:00", "12:00", "12:00:00:", "12-00-00", ""}) {
+    EXPECT_FALSE(parse_time_of_day(bad, seconds)) << bad;
+  }
+  EXPECT_TRUE(parse_time_of_day("00:00:00", seconds));
+  EXPECT_EQ(seconds, 0);
+}
+
+TEST(Synth, DriftingChannelsDriftStepAndStayWords) {
+  struct Case {
+    const char* text;
+    std::vector<int> column12, column4;  // the words of records 1, 2, 3, 4
+  };
+  const std::vector<Case> cases = {
+      {"68=1000:16", {1000, 1016, 1032, 1048}, {1000, 1016, 1032, 1048}},
+      {"12:68=1000:0.5", {1000, 1001, 1001, 1002}, {}},  // halves rounded away from zero
+      {"4:68=200:0:-150@3", {}, {200, 200, 50, 50}},
+      {"68=65500:20", {65500, 65520, 65535, 65535}, {65500, 65520, 65535, 65535}},
+      {"68=30:-20:100@4", {30, 10, 0, 70}, {30, 10, 0, 70}},  // held at 0, then the step
+  };
+  for (const Case& c : cases) {
+    SynthOptions o;
+    synth_defaults(o);
+    ASSERT_TRUE(parse_drifting_channel(c.text, o.drifting[o.drifting_count++])) << c.text;
+    for (int64_t i = 0; i < 4; ++i) {
+      synth_record(o, i, g_a);
+      const Subframe sf = subframe(g_a, static_cast<int>(i % 3));
+      const uint16_t w12 = subframe_word(sf, channel_position(5, 68, kHousekeepingColumn));
+      const uint16_t w4 = subframe_word(sf, channel_position(5, 68, kRawHousekeepingColumn));
+      // A column not named keeps the generator's own word: channel 68's
+      // converter reading (2412 to 2419 in its top 12 bits), its raw number.
+      if (c.column12.empty()) {
+        EXPECT_EQ((w12 >> 4) - 2412u < 8u, true) << c.text << " " << i << ": " << w12;
+      } else {
+        EXPECT_EQ(w12, c.column12[i]) << c.text << " " << i;
+      }
+      EXPECT_EQ(w4, c.column4.empty() ? 0x0A00 + 68 : c.column4[i]) << c.text << " " << i;
+    }
+  }
+  DriftingChannel d;
+  for (const char* bad :
+       {"68", "68=1", "68=1:", "68=1:2:", "68=1:2:3", "68=1:2:3@0", "68=1:2:3@", "68=1:2:3@2x",
+        "5:68=1:2", "108=1:2", "-1=1:2", "68=1:inf", "68=nan:1", "68=1:2x", "12:=1:2"}) {
+    EXPECT_FALSE(parse_drifting_channel(bad, d)) << bad;
+  }
+}
+
 // The hard data of the benchmarks: every gain step 1 to 3, also from one
 // record to the next when each is made on its own; flags dropped at the
 // chosen share; detector words spread over all 16 bits.
@@ -132,6 +198,8 @@ TEST(SynthCommand, ChecksEveryOptionAndReportsWrites) {
                 {{"-t", "10752"}, refused("tlmsynth: bad tail length: 10752\n")},
                 {{"-r", "4294967296"}, refused("tlmsynth: bad seed: 4294967296\n")},
                 {{"-s", "108"}, refused("tlmsynth: bad sync rows: 108\n")},
+                {{"-T", "24:00:00"}, refused("tlmsynth: bad time of day: 24:00:00\n")},
+                {{"-H", "68=1"}, refused("tlmsynth: bad drifting channel: 68=1\n")},
                 {{"-z"}, refused("tlmsynth: unknown option -z\n")},
                 {{"-n"}, refused("tlmsynth: option -n needs a value\n")},
                 {{"-o", dir.path("no/such")},
@@ -146,6 +214,24 @@ TEST(SynthCommand, ChecksEveryOptionAndReportsWrites) {
                            "", 0}));
   EXPECT_EQ(run_shell("exec " + std::string(TLMSYNTH_PATH) + " -n 40 >/dev/full"),
             (ProgramResult{"", "tlmsynth: standard output: No space left on device\n", 1}));
+}
+
+TEST(SynthCommand, RefusesToWriteTelemetryToATerminal) {
+  Terminal t;
+  ASSERT_TRUE(t.start({TLMSYNTH_PATH, "-n", "3"}, "", true));
+  EXPECT_EQ(t.finish(), 2);
+  EXPECT_EQ(t.screen(),
+            "tlmsynth: standard output is a terminal: binary telemetry is not written there "
+            "(-o file, or redirect it)\n");
+  // The usage is text, and a file named with -o is no terminal.
+  Terminal help;
+  ASSERT_TRUE(help.start({TLMSYNTH_PATH, "-h"}, "", true));
+  EXPECT_EQ(help.finish(), 0);
+  const TempDir dir;
+  Terminal file;
+  ASSERT_TRUE(file.start({TLMSYNTH_PATH, "-n", "1", "-o", dir.path("t")}, "", true));
+  EXPECT_EQ(file.finish(), 0);
+  EXPECT_EQ(read_file(dir.path("t")).size(), static_cast<size_t>(kRecordBytes));
 }
 
 }  // namespace

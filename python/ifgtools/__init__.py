@@ -7,6 +7,8 @@ what the tools would print, as arrays with named fields instead of text:
   interferogram_samples(source, carriage=False)  what ifgextract prints
   housekeeping(source, group, raw=False)         what hkdump (raw: hkrawdump) prints
   read_detection(source, max_entries=None)       the entries of a detection file
+  read_dictionary(path), check_limits(source, dictionary)
+                                                 channel dictionaries, as hkmonitor
 
 A source is a path (str or os.PathLike), a bytes-like object (bytes,
 bytearray, memoryview, a NumPy uint8 array) or a binary file object (anything
@@ -34,6 +36,8 @@ import numpy as np
 from numpy.typing import NDArray
 
 from . import _ifgtools
+from . import dictionary as _dictionary
+from .dictionary import Dictionary, LimitCheck, check_limits, read_dictionary
 
 __all__ = [
     "read_records", "interferogram_samples", "housekeeping", "read_detection",
@@ -41,6 +45,7 @@ __all__ = [
     "Records", "Samples", "SampleChunk", "Housekeeping", "HousekeepingChunk", "DetectionEntry",
     "LOST_LOCK", "STATUS_CHANGED", "END_OF_DATA", "TRUNCATED", "READ_ERROR", "RECORD_BYTES",
     "Source", "BinaryFile",
+    "read_dictionary", "check_limits", "Dictionary", "LimitCheck",
 ]
 
 LOST_LOCK: int = _ifgtools.LOST_LOCK
@@ -384,18 +389,23 @@ class Housekeeping(_Result):
         return len(self.lines)
 
 
-def housekeeping(source: Source, group: str | int, raw: bool = False) -> Housekeeping:
+def housekeeping(source: Source, group: str | int, raw: bool = False,
+                 dictionary: Dictionary | str | os.PathLike[str] | None = None) -> Housekeeping:
     """One group of housekeeping channels per subframe as hkdump prints it
     (raw=True: as hkrawdump prints it), as a Housekeeping object.
 
     group is "f" (fast sap), "s" (slow sap), "p" (pressure), "m" (mask
     temperature), "v" (voltage monitors), "x" (auxiliary detector data), or
     an int: the format offset of one generic channel (as -g; it may be
-    negative or beyond 107, and is held at the 32-bit limits).
+    negative or beyond 107, and is held at the 32-bit limits).  With a
+    dictionary (read_dictionary, or a path) the lines have a float64 field
+    more for each of the group's values it names, calibrated.
     """
     collector = _housekeeping_collector(group, raw)
     _feed(collector, source)
     lines, positions = collector.take()
+    if dictionary is not None:
+        lines = _dictionary.named_lines(lines, group, raw, dictionary)
     partial = collector.partial_bytes
     return Housekeeping(lines, positions, collector.records, _end_of(partial), partial)
 

@@ -7,7 +7,7 @@ import subprocess
 import pytest
 
 TOOLS = {name: os.environ.get(name.upper(), "") for name in
-         ("ifgextract", "hkdump", "hkrawdump", "tlmsynth", "retrieve", "detsynth")}
+         ("ifgextract", "hkdump", "hkrawdump", "hkmonitor", "tlmsynth", "retrieve", "detsynth")}
 
 # Generated telemetry, each file a row: the generator's options.  Between
 # them: lost lock and sync rows missing or near the end of a subframe,

@@ -1,0 +1,243 @@
+#include "monitor_run.h"
+
+#include <climits>
+#include <cstring>
+
+#include "format/channels.h"
+
+using namespace tlmframe;
+
+namespace {
+
+// A count not in the channel's cache: calibrated, its zone worked out and
+// kept, and weighed as the worst value.
+int zone_of_new_value(const DictionaryEntry& e, Watch& w, int decoded) {
+  const double value = calibrate(e.calibration, decoded);
+  const int zone = zone_of(e.limits, value);
+  w.zones[decoded & (kZoneCacheSize - 1)] = decoded * 8 + zone + 3;
+  const double excess = limit_excess(e.limits, value);
+  const bool worse = !w.checked || severity(zone) > severity(w.worst_zone) ||
+                     (severity(zone) == severity(w.worst_zone) && excess > w.worst_excess);
+  if (worse) {
+    w.checked = true;
+    w.worst_decoded = decoded;
+    w.worst_zone = zone;
+    w.worst_excess = excess;
+  }
+  return zone;
+}
+
+// Four counts at a time (a vector of the compiler's, on any machine).
+typedef uint32_t Lanes __attribute__((vector_size(16)));
+constexpr int kLanes = 4;
+
+Lanes lanes_at(const void* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The run of a group of a column (and channel, for the generic group),
+// added when there is none yet.
+int source_of(MonitorRun& run, const GroupTable& table, char option, int format_offset) {
+  for (int i = 0; i < run.source_count; ++i) {
+    const DumpRun& r = run.sources[i].run;
+    if (r.table == &table && r.group->option == option && r.format_offset == format_offset) {
+      return i;
+    }
+  }
+  MonitorSource& s = run.sources[run.source_count];
+  dump_run_init(s.run, table, *find_group(table, option), format_offset, false);
+  s.line = DumpLine{};
+  s.checked_values = (s.run.group->value_count + kLanes - 1) / kLanes * kLanes;
+  for (int k = 0; k < kMaxLineValues; ++k) {
+    s.settled_low[k] = 0;
+    s.settled_span[k] = UINT32_MAX;
+  }
+  return run.source_count++;
+}
+
+int source_of_value(MonitorRun& run, const DecodedValue& v) {
+  const GroupTable& table = v.column == kHousekeepingColumn ? kEngineeringTable : kRawTable;
+  const bool generic = v.group == HousekeepingGroup::kGeneric;
+  return source_of(run, table, group_option(v.group), generic ? v.number : 0);
+}
+
+// The state of a watch moved with value number run.values.
+void note_change(MonitorRun& run, Watch& w, int subframe, int decoded, const LimitChange& change) {
+  const int64_t before = run.values - 1;
+  w.in_state[severity(change.from)] += before - w.entered;
+  w.entered = before;
+  if (severity(change.to) > run.worst_severity) run.worst_severity = severity(change.to);
+  const DictionaryEntry& e = run.dictionary->entries[w.entry];
+  const int* time = run.sources[run.time_source].line.values;
+  run.transitions[run.transition_count++] =
+      MonitorTransition{run.records, subframe, time[1], time[2],
+                        time[3],     w.entry,  decoded, calibrate(e.calibration, decoded),
+                        change};
+}
+
+// The zone of a count, from the cache; false when it is not there.
+bool cached_zone(const Watch& w, int decoded, int& zone) {
+  const int32_t kept = w.zones[decoded & (kZoneCacheSize - 1)];
+  zone = (kept & 7) - 3;
+  return (kept >> 3) == decoded;
+}
+
+// The stretch of settled counts as the source's line sees it.
+void set_settled(Watch& w, int low, int high) {
+  w.low = low;
+  w.high = high;
+  *w.settled_low = static_cast<uint32_t>(low);
+  *w.settled_span = static_cast<uint32_t>(high) - static_cast<uint32_t>(low);
+}
+
+// No stretch: a span of 0 from a count no form gives.
+void clear_settled(Watch& w) {
+  w.low = 1;
+  w.high = 0;
+  w.direction = 0;
+  *w.settled_low = static_cast<uint32_t>(INT32_MAX);
+  *w.settled_span = 0;
+}
+
+// The most counts between a stretch and a count seen that are looked at
+// to join them.
+constexpr int kMaxSettledGap = 1024;
+
+// Takes a count seen in the zone of the settled state into the channel's
+// stretch when the calibration runs the same way over the stretch and the
+// counts up to it: every count between then lies in that zone too, the
+// zones being stretches of values.
+void widen_settled(const DictionaryEntry& e, Watch& w, int decoded) {
+  if (w.low > w.high) {
+    set_settled(w, decoded, decoded);
+    return;
+  }
+  const bool up = decoded > w.high;
+  const int from = up ? w.high : w.low;
+  if ((up ? decoded - from : from - decoded) > kMaxSettledGap) return;
+  const int step = up ? 1 : -1;
+  double last = calibrate(e.calibration, from);
+  int direction = w.direction;
+  for (int d = from + step; d != decoded + step; d += step) {
+    const double v = calibrate(e.calibration, d);
+    // The way the calibration runs, counted from low to high counts.
+    const double rise = up ? v - last : last - v;
+    const int way = rise > 0 ? 1 : rise < 0 ? -1 : 0;
+    if (way != 0) {
+      if (direction != 0 && direction != way) return;
+      direction = way;
+    }
+    last = v;
+  }
+  w.direction = direction;
+  set_settled(w, up ? w.low : decoded, up ? decoded : w.high);
+}
+
+// A value outside the channel's stretch of settled counts.
+void check_value(MonitorRun& run, Watch& w, int subframe, int decoded) {
+  const DictionaryEntry& e = run.dictionary->entries[w.entry];
+  int zone;
+  if (!cached_zone(w, decoded, zone)) zone = zone_of_new_value(e, w, decoded);
+  LimitChange change;
+  if (!(zone == w.state.state && !w.state.pending) && limit_step(w.state, e.limits, zone, change)) {
+    note_change(run, w, subframe, decoded, change);
+    clear_settled(w);
+  }
+  if (w.state.pending) {
+    clear_settled(w);
+  } else if (zone == w.state.state) {
+    widen_settled(e, w, decoded);
+  }
+}
+
+// The places of the source's line whose values lie outside their
+// stretches, as set lanes, added to out.
+void find_unsettled(const MonitorSource& s, Lanes& out) {
+  for (int k = 0; k < s.checked_values; k += kLanes) {
+    const Lanes beyond = lanes_at(&s.line.values[k]) - lanes_at(&s.settled_low[k]);
+    out |= reinterpret_cast<Lanes>(beyond > lanes_at(&s.settled_span[k]));
+  }
+}
+
+// One subframe's value of every channel, in the order of the dictionary.
+void check_values(MonitorRun& run, int subframe) {
+  ++run.values;
+  Lanes out = {0, 0, 0, 0};
+  for (int i = 0; i < run.source_count; ++i) find_unsettled(run.sources[i], out);
+  if ((out[0] | out[1] | out[2] | out[3]) == 0) return;
+  for (int i = 0; i < run.watch_count; ++i) {
+    Watch& w = run.watches[i];
+    const int decoded = *w.decoded;
+    if (decoded < w.low || decoded > w.high) check_value(run, w, subframe, decoded);
+  }
+}
+
+}  // namespace
+
+void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
+  run.dictionary = &dictionary;
+  run.source_count = 0;
+  run.watch_count = 0;
+  run.records = 0;
+  run.values = 0;
+  run.worst_severity = 0;
+  run.transition_count = 0;
+  // The time of day comes with every engineering group but the generic
+  // one; the pressure group's run gives it when no other does.
+  run.time_source = -1;
+  for (int i = 0; i < dictionary.count; ++i) {
+    const DictionaryEntry& e = dictionary.entries[i];
+    if (!has_limits(e.limits)) continue;
+    const int s = source_of_value(run, e.value);
+    const DumpRun& r = run.sources[s].run;
+    if (run.time_source < 0 && r.table == &kEngineeringTable && r.group->option != 'g') {
+      run.time_source = s;
+    }
+    Watch& w = run.watches[run.watch_count++];
+    w.decoded = &run.sources[s].line.values[e.value.position];
+    w.settled_low = &run.sources[s].settled_low[e.value.position];
+    w.settled_span = &run.sources[s].settled_span[e.value.position];
+    clear_settled(w);
+    for (int32_t& z : w.zones) z = INT32_MIN;
+    limit_state_init(w.state);
+    w.entry = i;
+    w.entered = 0;
+    w.in_state[0] = w.in_state[1] = w.in_state[2] = 0;
+    w.checked = false;
+    w.worst_decoded = 0;
+    w.worst_zone = kGreen;
+    w.worst_excess = 0;
+  }
+  if (run.time_source < 0) {
+    run.time_source = source_of(run, kEngineeringTable, 'p', 0);
+  }
+}
+
+void monitor_record(MonitorRun& run, const unsigned char* record) {
+  ++run.records;
+  run.transition_count = 0;
+  for (int i = 0; i < run.source_count; ++i) dump_run_record(run.sources[i].run);
+  for (int index = 0; index < kSubframeCount; ++index) {
+    const int sync_row = find_sync_row(stored_subframe(record, index));
+    for (int i = 0; i < run.source_count; ++i) {
+      MonitorSource& s = run.sources[i];
+      dump_subframe_at(s.run, record, index, sync_row, s.line);
+    }
+    check_values(run, index);
+  }
+}
+
+double latest_value(const MonitorRun& run, const Watch& w) {
+  return calibrate(run.dictionary->entries[w.entry].calibration, *w.decoded);
+}
+
+void watch_summary(const MonitorRun& run, const Watch& w, WatchSummary& s) {
+  for (int i = 0; i < 3; ++i) s.in_state[i] = w.in_state[i];
+  s.in_state[severity(w.state.state)] += run.values - w.entered;
+  s.checked = w.checked;
+  s.worst_decoded = w.worst_decoded;
+  s.worst = calibrate(run.dictionary->entries[w.entry].calibration, w.worst_decoded);
+  s.worst_zone = w.worst_zone;
+}

@@ -1,0 +1,224 @@
+// The run over records: state changes and summaries on hand-made records,
+// and the run's shortcuts (stretches of settled counts, the zone cache)
+// against handing every value to the limit state.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "format/channels.h"
+#include "monitor_run.h"
+#include "monitor_text.h"
+#include "telemetry_files.h"
+
+using namespace tlmframe;
+
+namespace {
+
+constexpr int kSync = 5;
+
+// A [[channel]] table.
+std::string channel(const std::string& name, const std::string& units, int column,
+                    const std::string& group, int number, const std::string& form,
+                    const std::string& rest) {
+  return "[[channel]]\nname = \"" + name + "\"\ndescription = \"\"\nunits = \"" + units +
+         "\"\ncolumn = " + std::to_string(column) + "\ngroup = \"" + group +
+         "\"\nnumber = " + std::to_string(number) + "\nform = \"" + form + "\"\n" + rest + "\n";
+}
+
+// A dictionary and a run over it, both large: made once per test.
+struct Monitoring {
+  std::unique_ptr<Dictionary> dictionary = std::make_unique<Dictionary>();
+  std::unique_ptr<MonitorRun> run = std::make_unique<MonitorRun>();
+  std::string lines;  // the state changes as hkmonitor writes them
+
+  explicit Monitoring(const std::string& text) {
+    DictionaryFault fault;
+    EXPECT_TRUE(parse_dictionary(text, "t.toml", *dictionary, fault)) << fault.message;
+    monitor_run_init(*run, *dictionary);
+  }
+
+  void take(const TelemetryRecord& record) {
+    monitor_record(*run, stored_record(record));
+    char line[kMaxMonitorLineBytes];
+    for (int i = 0; i < run->transition_count; ++i) {
+      lines.append(line, format_transition(*dictionary, run->transitions[i], line, sizeof line));
+    }
+  }
+
+  std::string summary() const {
+    std::string text;
+    char line[kMaxMonitorLineBytes];
+    for (int i = 0; i < run->watch_count; ++i) {
+      text.append(line, format_summary(*run, run->watches[i], line, sizeof line));
+    }
+    return text;
+  }
+};
+
+// A record at second `second` past noon with the given words in each
+// subframe: {column, channel} -> three words.
+struct Word {
+  int column, channel;
+  std::vector<uint16_t> words;
+};
+
+TelemetryRecord record_at(int second, const std::vector<Word>& words) {
+  TelemetryRecord r = blank_record(kSync, kSync, kSync);
+  for (int sub = 0; sub < kSubframeCount; ++sub) {
+    set_channel(r, sub, kSync, kTimeChannelA, kHousekeepingColumn, 0x12);
+    set_channel(r, sub, kSync, kTimeChannelB, kHousekeepingColumn,
+                static_cast<uint16_t>(((second / 10) << 4) | (second % 10)));
+    for (const Word& w : words) set_channel(r, sub, kSync, w.channel, w.column, w.words[sub]);
+  }
+  return r;
+}
+
+TEST(MonitorRun, StateChangesAndSummaries) {
+  Monitoring m(
+      channel("volts", "V", 12, "voltage_monitors", 68, "top 12",
+              "polynomial = [0.0, 0.01]\nyellow_high = 30\nred_high = 35\npersistence = 2") +
+      channel("press_raw", "count", 4, "pressure", 22, "raw", "red_low = 100") +
+      channel("flags", "", 12, "generic", 58, "raw", "yellow_high = 0") +
+      channel("seconds", "s", 12, "time", 66, "BCD low", ""));
+  EXPECT_EQ(m.run->watch_count, 3);  // the seconds are named, not checked
+  const auto volts = [](uint16_t a, uint16_t b, uint16_t c) {
+    return Word{kHousekeepingColumn, 68, {uint16_t(a << 4), uint16_t(b << 4), uint16_t(c << 4)}};
+  };
+  m.take(record_at(1, {volts(2900, 3100, 3100), {4, 22, {200, 200, 200}}, {12, 58, {0, 0, 0}}}));
+  m.take(record_at(2, {volts(3600, 3600, 2000), {4, 22, {200, 200, 50}}, {12, 58, {0, 0x20, 0}}}));
+  m.take(record_at(3, {volts(2000, 2000, 2000), {4, 22, {200, 200, 200}}, {12, 58, {0, 0, 0}}}));
+  EXPECT_EQ(m.lines,
+            "    1 2\t12:00:01\tvolts\t31 V\tYELLOW\tabove yellow_high 30\n"
+            "    2 1\t12:00:02\tvolts\t36 V\tRED\tabove red_high 35\n"
+            "    2 1\t12:00:02\tflags\t32\tYELLOW\tabove yellow_high 0\n"
+            "    2 2\t12:00:02\tpress_raw\t50 count\tRED\tbelow red_low 100\n"
+            "    2 2\t12:00:02\tflags\t0\tGREEN\tbelow yellow_high 0\n"
+            "    3 0\t12:00:03\tvolts\t20 V\tGREEN\tbelow yellow_high 30\n"
+            "    3 0\t12:00:03\tpress_raw\t200 count\tGREEN\tabove red_low 100\n");
+  EXPECT_EQ(m.summary(),
+            "volts\t9\t5\t2\t2\t36 V\tRED\n"
+            "press_raw\t9\t8\t0\t1\t50 count\tRED\n"
+            "flags\t9\t8\t1\t0\t32\tYELLOW\n");
+  EXPECT_EQ(m.run->worst_severity, 2);
+  EXPECT_EQ(m.run->records, 3);
+  EXPECT_EQ(latest_value(*m.run, m.run->watches[0]), 20);
+}
+
+TEST(MonitorRun, TheTimeOfDayComesWithoutAnyEngineeringChannel) {
+  // Only a raw channel is limited: the time is read all the same.
+  Monitoring m(channel("raw", "count", 4, "slow_sap", 76, "raw", "red_high = 10"));
+  m.take(record_at(42, {{4, 76, {11, 11, 11}}}));
+  EXPECT_EQ(m.lines, "    1 0\t12:00:42\traw\t11 count\tRED\tabove red_high 10\n");
+}
+
+// What the run must give, worked out by handing every value to the limit
+// state and weighing every value for the worst.
+struct Reference {
+  std::string lines;
+  std::vector<int> worst;  // decoded, per watch
+  std::vector<std::vector<int64_t>> in_state;
+};
+
+Reference reference(const Dictionary& d, const std::vector<std::vector<int>>& values) {
+  Reference r;
+  const size_t channels = values.empty() ? 0 : values[0].size();
+  std::vector<LimitState> states(channels);
+  std::vector<int> worst_zone(channels), entered(channels, 0);
+  std::vector<double> worst_excess(channels);
+  r.worst.assign(channels, 0);
+  r.in_state.assign(channels, std::vector<int64_t>(3, 0));
+  for (LimitState& s : states) limit_state_init(s);
+  for (size_t n = 0; n < values.size(); ++n) {
+    for (size_t c = 0; c < channels; ++c) {
+      const DictionaryEntry& e = d.entries[c];
+      const double v = calibrate(e.calibration, values[n][c]);
+      const int zone = zone_of(e.limits, v);
+      const double excess = limit_excess(e.limits, v);
+      if (n == 0 || severity(zone) > severity(worst_zone[c]) ||
+          (severity(zone) == severity(worst_zone[c]) && excess > worst_excess[c])) {
+        r.worst[c] = values[n][c];
+        worst_zone[c] = zone;
+        worst_excess[c] = excess;
+      }
+      LimitChange change;
+      const int from = states[c].state;
+      if (limit_step(states[c], e.limits, zone, change)) {
+        r.in_state[c][severity(from)] += static_cast<int64_t>(n) - entered[c];
+        entered[c] = static_cast<int>(n);
+        r.lines += std::to_string(n) + " " + e.name + " " + std::to_string(change.to) + " " +
+                   limit_text(change.limit) + "\n";
+      }
+    }
+  }
+  for (size_t c = 0; c < channels; ++c) {
+    r.in_state[c][severity(states[c].state)] += static_cast<int64_t>(values.size()) - entered[c];
+  }
+  return r;
+}
+
+TEST(MonitorRun, ShortcutsGiveWhatEveryValueGives) {
+  // Generic channels of every kind of calibration, one going up and down
+  // over its limits (a table that turns back on itself among them), with
+  // noise, drift, steps and jumps.
+  const std::string limits = "red_low = 10\nyellow_low = 20\nyellow_high = 80\nred_high = 90\n";
+  const std::vector<std::string> calibrations = {
+      "",
+      "polynomial = [-10.0, 0.0025]",
+      "polynomial = [100.0, -0.0025]",
+      "polynomial = [0.0, 0.0, 1e-7]",
+      "table = [[0, 0.0], [16000, 100.0], [32000, 0.0], [48000, 100.0], [65535, 0.0]]",
+      "table = [[0, 50.0], [65535, 50.0]]",
+  };
+  std::string text;
+  for (size_t i = 0; i < calibrations.size(); ++i) {
+    const std::string persistence = "persistence = " + std::to_string(1 + i % 3) + "\n";
+    text += channel("c" + std::to_string(i), "u", 12, "generic", 30 + static_cast<int>(i), "raw",
+                    calibrations[i] + "\n" + limits + persistence);
+  }
+  std::mt19937 random(11);
+  for (int round = 0; round < 20; ++round) {
+    Monitoring m(text);
+    std::vector<std::vector<int>> values;
+    std::vector<int> level(calibrations.size());
+    for (int& l : level) l = static_cast<int>(random() % 65536);
+    std::string lines;
+    for (int r = 0; r < 200; ++r) {
+      std::vector<Word> words;
+      for (size_t c = 0; c < calibrations.size(); ++c) words.push_back({12, 30 + int(c), {}});
+      for (int sub = 0; sub < kSubframeCount; ++sub) {
+        std::vector<int> row;
+        for (size_t c = 0; c < calibrations.size(); ++c) {
+          const int kind = static_cast<int>(random() % 50);
+          if (kind == 0) level[c] = static_cast<int>(random() % 65536);            // a jump
+          else if (kind < 10) level[c] += static_cast<int>(random() % 801) - 400;  // a step
+          else level[c] += 16 * (round % 3) - 16;                                  // a drift
+          level[c] = std::clamp(level[c], 0, 65535);
+          const int word = std::clamp(level[c] + static_cast<int>(random() % 8) * 16, 0, 65535);
+          words[c].words.push_back(static_cast<uint16_t>(word));
+          row.push_back(word);
+        }
+        values.push_back(row);
+      }
+      monitor_record(*m.run, stored_record(record_at(0, words)));
+      for (int i = 0; i < m.run->transition_count; ++i) {
+        const MonitorTransition& t = m.run->transitions[i];
+        lines += std::to_string((t.record - 1) * 3 + t.subframe) + " " +
+                 m.dictionary->entries[t.entry].name + " " + std::to_string(t.change.to) + " " +
+                 limit_text(t.change.limit) + "\n";
+      }
+    }
+    const Reference want = reference(*m.dictionary, values);
+    ASSERT_EQ(lines, want.lines) << "round " << round;
+    for (int c = 0; c < m.run->watch_count; ++c) {
+      WatchSummary s;
+      watch_summary(*m.run, m.run->watches[c], s);
+      EXPECT_EQ(s.worst_decoded, want.worst[c]) << "round " << round << " channel " << c;
+      for (int k = 0; k < 3; ++k) EXPECT_EQ(s.in_state[k], want.in_state[c][k]) << c;
+    }
+  }
+}
+
+}  // namespace

@@ -15,8 +15,12 @@ void dump_run_init(DumpRun& run, const GroupTable& table, const ChannelGroup& gr
 void dump_run_record(DumpRun& run) { ++run.records; }
 
 void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLine& line) {
+  dump_subframe_at(run, record, index, find_sync_row(stored_subframe(record, index)), line);
+}
+
+void dump_subframe_at(DumpRun& run, const unsigned char* record, int index, int sync_row,
+                      DumpLine& line) {
   const StoredSubframe sf = stored_subframe(record, index);
-  const int sync_row = find_sync_row(sf);
   const ChannelGroup& group = *run.group;
   line.reports_position = false;
   line.reported_position = 0;

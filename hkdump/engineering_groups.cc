@@ -14,8 +14,7 @@ constexpr int kColumn = kHousekeepingColumn;
 // The fast sap words are sampled twelve rows after their channel rows.
 constexpr int kFastSapLag = 12 * kWordsPerRow;
 
-// The time prefix: interferogram number, hours, minutes, seconds.
-constexpr int kTimeValues = 4;
+constexpr int kTimeValues = kTimePrefixValues;
 
 // A word widened without sign extension.
 int word_at(StoredSubframe sf, int position) { return stored_subframe_word(sf, position); }

@@ -14,6 +14,9 @@ packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot
   python3 python3-dev python3-numpy python3-pytest pybind11-dev pkg-config)
 # dpkg-dev (dpkg-shlibdeps) and lintian make and check the Debian package.
 packages+=(dpkg-dev lintian)
+# xarray, netCDF4, dask and dask.distributed open the archive products from the module, and
+# its tests run a campaign through a small cluster.
+packages+=(python3-xarray python3-netcdf4 python3-dask python3-distributed)
 case ${1:-} in
   --fuzz) packages+=(clang libclang-rt-dev) ;;
   "") ;;

@@ -7,6 +7,8 @@ what the tools would print, as arrays with named fields instead of text:
   interferogram_samples(source, carriage=False)  what ifgextract prints
   housekeeping(source, group, raw=False)         what hkdump (raw: hkrawdump) prints
   read_detection(source, max_entries=None)       the entries of a detection file
+  open_product(path, group), open_campaign(paths, group)
+                                                 archive products as xarray Datasets
 
 A source is a path (str or os.PathLike), a bytes-like object (bytes,
 bytearray, memoryview, a NumPy uint8 array) or a binary file object (anything
@@ -22,10 +24,12 @@ pieces of any size as it arrives and return what each piece completes.
 import os
 
 from . import _ifgtools
+from .archive import open_campaign, open_product  # these need xarray, netCDF4 and dask
 
 __all__ = [
     "read_records", "interferogram_samples", "housekeeping", "read_detection",
     "SampleStream", "HousekeepingStream",
+    "open_product", "open_campaign",
     "Records", "Samples", "SampleChunk", "Housekeeping", "HousekeepingChunk", "DetectionEntry",
     "LOST_LOCK", "STATUS_CHANGED", "END_OF_DATA", "TRUNCATED", "READ_ERROR", "RECORD_BYTES",
 ]

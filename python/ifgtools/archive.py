@@ -16,9 +16,15 @@ ifgtools does not.
 import functools
 import glob
 import importlib
+import math
 import os
 
 __all__ = ["open_product", "open_campaign"]
+
+# Dask chunks of a campaign are about this size: large enough that the
+# scheduler's cost per task is small beside the reading, small enough that a
+# worker holds a few of them at a time.
+_CHUNK_BYTES = 32 << 20
 
 # Module -> the Debian package that brings it.
 _PACKAGES = {"xarray": "python3-xarray", "netCDF4": "python3-netcdf4", "dask": "python3-dask"}
@@ -63,15 +69,19 @@ def open_campaign(paths, group=None):
     paths is a sequence of products, or a str glob pattern (its matches
     sorted).  Each unlimited dimension of the group runs through all the
     products in the order given; the variables along it are concatenated,
-    never loaded, in dask chunks of the products' own storage chunks.  A
-    coordinate names each element's product: "file" along the group's first
-    dimension (sample, line or record), "<dim>_file" along the others
-    (notice_file, partial_byte_file), so that (file, record) tells every
-    sample apart although record numbers start again in every product.
+    never loaded, in dask chunks of whole storage chunks (up to about 32 MB),
+    none across two products.  A coordinate names each element's product:
+    "file" along the group's first dimension (sample, line or record),
+    "<dim>_file" along the others (notice_file, partial_byte_file), so that
+    (file, record) tells every sample apart although record numbers start
+    again in every product.
     Other dimensions (channels, rows, columns) must match in every product.
 
     Attributes that all the products share are kept; those that differ
     (source, history, ...) are dropped.
+
+    With a dask.distributed Client active, the products are opened on its
+    workers, which read them later: this process holds none of them open.
     """
     xr, netCDF4, dask_array = _modules("open_campaign", "xarray", "netCDF4", "dask.array")
     if isinstance(paths, str):
@@ -90,14 +100,26 @@ def open_campaign(paths, group=None):
         parts.append(xr.open_mfdataset(
             paths, group=group, engine="netcdf4", combine="nested", concat_dim=dim,
             chunks=chunks, data_vars="minimal", coords="minimal",
-            compat="override", join="exact", combine_attrs="drop_conflicts", preprocess=tag))
+            compat="override", join="exact", combine_attrs="drop_conflicts", preprocess=tag,
+            parallel=_on_cluster(), inline_array=True))
     return xr.merge(parts, compat="override", join="exact", combine_attrs="drop_conflicts")
+
+
+def _on_cluster():
+    """Whether dask computes on a distributed cluster here."""
+    try:
+        from distributed import default_client
+        default_client()
+    except (ImportError, ValueError):
+        return False
+    return True
 
 
 def _dimensions(netCDF4, path, group):
     """The group's growing dimensions (its first dimension first, then the
     other unlimited ones), and the dask chunks of each dimension: along a
-    growing one the product's storage chunks, whole along the others."""
+    growing one whole storage chunks, as many as keep each dask chunk of
+    every variable within _CHUNK_BYTES; whole along the others."""
     with netCDF4.Dataset(path) as root:
         g = root[group] if group is not None else root
         dims = list(g.dimensions.values())
@@ -108,7 +130,10 @@ def _dimensions(netCDF4, path, group):
         for v in g.variables.values():
             storage = v.chunking()
             if v.dimensions and v.dimensions[0] in growing and isinstance(storage, list):
-                chunks[v.dimensions[0]] = storage[0]
+                row_bytes = v.dtype.itemsize * math.prod(v.shape[1:])
+                rows = max(1, _CHUNK_BYTES // (row_bytes * storage[0])) * storage[0]
+                dim = v.dimensions[0]
+                chunks[dim] = rows if chunks[dim] == -1 else min(chunks[dim], rows)
         return growing, chunks
 
 

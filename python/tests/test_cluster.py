@@ -83,6 +83,16 @@ def scheduler_address(path, scheduler):
     pytest.fail(f"no scheduler address after {TIMEOUT} s")
 
 
+def open_files():
+    names = set()
+    for fd in os.listdir("/proc/self/fd"):
+        try:
+            names.add(os.readlink(f"/proc/self/fd/{fd}"))
+        except FileNotFoundError:  # the folder's own descriptor, closed since
+            pass
+    return names
+
+
 def test_campaign_reduced_on_two_workers_equals_numpy(client, campaign):
     raws, products = campaign
     ifg = ifgtools.open_campaign(products, "interferogram")
@@ -91,6 +101,8 @@ def test_campaign_reduced_on_two_workers_equals_numpy(client, campaign):
     counts = da.bincount(number, minlength=1 << 16)
     hk = ifgtools.open_campaign(products, "housekeeping")
     highest = hk.pressure.max("pressure_channel")
+    # The workers opened the products; this process holds none open.
+    assert not open_files() & set(products)
     with distributed.get_task_stream(client) as stream:
         sums, counts, highest, files = [f.result(timeout=TIMEOUT) for f in client.compute(
             [sums, counts, highest.data, hk.file.data])]

@@ -117,7 +117,7 @@ NcVar nc_new_variable(NcFile& f, int group, const char* name, nc_type type, int 
   return v;
 }
 
-void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level, size_t cache_bytes) {
+void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level) {
   if (skip(f)) return;
   char name[2 * NC_MAX_NAME + 2];
   variable_name(f, v, name, sizeof name);
@@ -125,11 +125,42 @@ void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level, size_t c
   if (!nc_check(f, nc_def_var_chunking(v.group, v.id, NC_CHUNKED, chunk), "chunking", name)) return;
   if (level > 0) {
     errno = 0;
-    if (!nc_check(f, nc_def_var_deflate(v.group, v.id, 1, 1, level), "compressing", name)) return;
+    nc_check(f, nc_def_var_deflate(v.group, v.id, 1, 1, level), "compressing", name);
   }
+}
+
+namespace {
+
+void set_caches(NcFile& f, int group, size_t cache_bytes) {
+  int count = 0;
   errno = 0;
-  nc_check(f, nc_set_var_chunk_cache(v.group, v.id, cache_bytes, 1, 1.0f), "setting the cache of",
-           name);
+  if (!nc_check(f, nc_inq_varids(group, &count, nullptr), "listing variables")) return;
+  int ids[NC_MAX_VARS];
+  if (count > NC_MAX_VARS) count = NC_MAX_VARS;
+  nc_inq_varids(group, &count, ids);
+  for (int i = 0; i < count; ++i) {
+    errno = 0;
+    if (!nc_check(f, nc_set_var_chunk_cache(group, ids[i], cache_bytes, 1, 1.0f),
+                  "setting a chunk cache")) {
+      return;
+    }
+  }
+  int groups = 0;
+  errno = 0;
+  if (!nc_check(f, nc_inq_grps(group, &groups, nullptr), "listing groups")) return;
+  int children[NC_MAX_DIMS];
+  if (groups > NC_MAX_DIMS) groups = NC_MAX_DIMS;
+  nc_inq_grps(group, &groups, children);
+  for (int i = 0; i < groups; ++i) set_caches(f, children[i], cache_bytes);
+}
+
+}  // namespace
+
+void nc_end_definitions(NcFile& f, size_t cache_bytes) {
+  if (skip(f)) return;
+  errno = 0;
+  if (!nc_check(f, nc_enddef(f.ncid), "ending the definitions")) return;
+  set_caches(f, f.ncid, cache_bytes);
 }
 
 void nc_put_text(NcFile& f, NcVar v, const char* name, const char* text) {

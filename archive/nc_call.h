@@ -63,9 +63,13 @@ int nc_new_dimension(NcFile& f, int group, const char* name, size_t length);
 NcVar nc_new_variable(NcFile& f, int group, const char* name, nc_type type, int rank,
                       const int* dimensions);
 
-// Chunks (one size per dimension), deflate with shuffle at level (0: none)
-// and a chunk cache of cache_bytes for the variable.
-void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level, size_t cache_bytes);
+// Chunks (one size per dimension) and deflate with shuffle at level (0: none).
+void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level);
+
+// Ends the definitions and gives every variable of the file a chunk cache
+// of cache_bytes.  (The library applies a variable's cache only once the
+// variable exists in the file, so this comes after the definitions.)
+void nc_end_definitions(NcFile& f, size_t cache_bytes);
 
 // Attributes of a variable (v.id NC_GLOBAL for the group's own).
 void nc_put_text(NcFile& f, NcVar v, const char* name, const char* text);

@@ -45,7 +45,7 @@ NcVar define_column(NcFile& f, StagedColumn& c, int group, const char* name, nc_
   const NcVar v = nc_new_variable(f, group, name, type, rank, dims);
   size_t shape[kMaxColumnRank] = {chunk};
   for (int i = 1; i < rank; ++i) shape[i] = (chunk_extent ? chunk_extent : extent)[i - 1];
-  nc_set_storage(f, v, shape, level, 0);
+  nc_set_storage(f, v, shape, level);
   column_init(c, f, v, rank, offsets, chunk_extent ? chunk_extent : extent, size_of(type), chunk);
   return v;
 }
@@ -132,7 +132,7 @@ void define_raw(NcFile& f, int root, RawColumns& r, const ProductSettings& s) {
 
   r.partial = nc_new_variable(f, r.group, "partial", NC_UBYTE, 1, &partial_byte);
   const size_t partial_chunk = kRecordBytes;
-  nc_set_storage(f, r.partial, &partial_chunk, s.level, 0);
+  nc_set_storage(f, r.partial, &partial_chunk, s.level);
   describe(f, r.partial, "bytes of the last record, cut short (none when the source ends whole)");
 }
 
@@ -187,8 +187,8 @@ void define_samples(NcFile& f, int root, SampleColumns& g, const ProductSettings
 }
 
 // One group's values along line, with its channel coordinate.
-void define_group(NcFile& f, int group, int line, StagedColumn& c, const GroupView& view,
-                  nc_type type, const ProductSettings& s) {
+NcVar define_group(NcFile& f, int group, int line, StagedColumn& c, const GroupView& view,
+                   nc_type type, const ProductSettings& s) {
   char dim_name[64];
   std::snprintf(dim_name, sizeof dim_name, "%s_channel", view.name);
   const size_t count = static_cast<size_t>(view.value_count);
@@ -213,11 +213,7 @@ void define_group(NcFile& f, int group, int line, StagedColumn& c, const GroupVi
                       "read 12 rows further on; the fourth value less the word of channel 79 "
                       "12 rows further on");
   }
-  // The coordinate's values go in with the definitions: it does not grow.
-  if (nc_good(f)) {
-    const size_t start = 0;
-    nc_write(f, coordinate, &start, &count, view.channel);
-  }
+  return coordinate;
 }
 
 void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings& s) {
@@ -244,14 +240,15 @@ void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings&
            "seconds of the time of day, BCD digits as read (channel 66, low byte)");
   define_time(f, h.time, h.group, line, n, s);
   for (int i = 0; i < kNamedGroups; ++i) {
-    define_group(f, h.group, line, h.groups[i], p.views[i], NC_INT, s);
+    h.group_channels[i] = define_group(f, h.group, line, h.groups[i], p.views[i], NC_INT, s);
   }
   for (int i = 0; i < kNamedGroups; ++i) {
-    define_group(f, h.group, line, h.raw_groups[i], p.raw_views[i], NC_USHORT, s);
+    h.raw_group_channels[i] =
+        define_group(f, h.group, line, h.raw_groups[i], p.raw_views[i], NC_USHORT, s);
   }
   const int channel = nc_new_dimension(f, h.group, "channel", kChannelCount);
-  const NcVar coordinate = nc_new_variable(f, h.group, "channel", NC_INT, 1, &channel);
-  describe(f, coordinate, "housekeeping channel (format offset): rows counted from the sync row");
+  h.channel = nc_new_variable(f, h.group, "channel", NC_INT, 1, &channel);
+  describe(f, h.channel, "housekeeping channel (format offset): rows counted from the sync row");
   const int dims[] = {line, channel};
   const size_t extent[] = {kChannelCount};
   const NcVar engineering =
@@ -262,12 +259,22 @@ void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings&
                                   extent, n, s.level);
   describe(f, raw, "every housekeeping channel, raw words of column 4 (hkrawdump -g)");
   nc_put_text(f, raw, "coordinates", time_name(s));
-  if (nc_good(f)) {
-    int32_t numbers[kChannelCount];
-    for (int k = 0; k < kChannelCount; ++k) numbers[k] = k;
-    const size_t start = 0, count = kChannelCount;
-    nc_write(f, coordinate, &start, &count, numbers);
+}
+
+// The channel numbers: coordinates that do not grow.
+void write_channel_numbers(NcFile& f, const Product& p) {
+  const HousekeepingColumns& h = p.housekeeping;
+  const size_t start = 0;
+  for (int i = 0; i < kNamedGroups; ++i) {
+    size_t count = static_cast<size_t>(p.views[i].value_count);
+    nc_write(f, h.group_channels[i], &start, &count, p.views[i].channel);
+    count = static_cast<size_t>(p.raw_views[i].value_count);
+    nc_write(f, h.raw_group_channels[i], &start, &count, p.raw_views[i].channel);
   }
+  int32_t numbers[kChannelCount];
+  for (int k = 0; k < kChannelCount; ++k) numbers[k] = k;
+  const size_t count = kChannelCount;
+  nc_write(f, h.channel, &start, &count, numbers);
 }
 
 void define_globals(NcFile& f, const ProductSettings& s) {
@@ -299,6 +306,9 @@ void define_product(Product& p, const ProductSettings& s) {
   p.carriage.carriage = true;
   define_samples(f, f.ncid, p.carriage, s);
   define_housekeeping(f, f.ncid, p, s);
+  // Chunks are written whole and never read back: no cache is needed.
+  nc_end_definitions(f, 0);
+  write_channel_numbers(f, p);
 }
 
 namespace {

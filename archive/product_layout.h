@@ -50,6 +50,8 @@ struct HousekeepingColumns {
   StagedColumn record, subframe, sync_word, interferogram, hour, minute, second, time;
   StagedColumn groups[kNamedGroups], raw_groups[kNamedGroups];
   StagedColumn channels, raw_channels;
+  // The coordinates that give each value's channel number.
+  NcVar group_channels[kNamedGroups], raw_group_channels[kNamedGroups], channel;
 };
 
 struct RawColumns {

@@ -24,7 +24,7 @@ constexpr const char kUsage[] =
     "\t-o output\twrite the source's bytes there (default: standard output)\n";
 
 // Records read at a time: one chunk of the raw words.
-constexpr size_t kBatchRecords = 1024;
+constexpr size_t kBatchRecords = 512;
 
 struct Settings {
   const char* product;

@@ -30,17 +30,22 @@ bool nc_check(NcFile& f, int status, const char* what, const char* name) {
   return false;
 }
 
-void nc_fail(NcFile& f, const char* message) {
+void nc_fail(NcFile& f, const char* message) { nc_fail_system(f, message, 0); }
+
+void nc_fail_system(NcFile& f, const char* message, int error) {
   if (f.status != NC_NOERR) return;
   f.status = kOwnFailure;
-  f.system_error = 0;
+  f.system_error = error;
   std::snprintf(f.what, sizeof f.what, "%s", message);
 }
 
 namespace {
 
-// "group/variable" for messages about a variable.
-void variable_name(const NcFile& f, NcVar v, char* out, size_t size) {
+bool skip(const NcFile& f) { return f.status != NC_NOERR; }
+
+}  // namespace
+
+void nc_variable_name(NcVar v, char* out, size_t size) {
   char group[NC_MAX_NAME + 1] = "";
   char name[NC_MAX_NAME + 1] = "";
   if (nc_inq_grpname(v.group, group) != NC_NOERR) group[0] = '\0';
@@ -49,17 +54,17 @@ void variable_name(const NcFile& f, NcVar v, char* out, size_t size) {
   } else if (nc_inq_varname(v.group, v.id, name) != NC_NOERR) {
     std::snprintf(name, sizeof name, "#%d", v.id);
   }
-  (void)f;
   std::snprintf(out, size, "%s/%s", std::strcmp(group, "/") == 0 ? "" : group, name);
 }
 
-bool skip(const NcFile& f) { return f.status != NC_NOERR; }
-
-}  // namespace
-
 void nc_report(const NcFile& f, const char* program) {
   if (f.status == kOwnFailure) {
-    std::fprintf(stderr, "%s: %s: %s\n", program, f.path, f.what);
+    if (f.system_error != 0) {
+      std::fprintf(stderr, "%s: %s: %s: %s\n", program, f.path, f.what,
+                   std::strerror(f.system_error));
+    } else {
+      std::fprintf(stderr, "%s: %s: %s\n", program, f.path, f.what);
+    }
   } else if (f.system_error != 0) {
     std::fprintf(stderr, "%s: %s: %s: %s (%s)\n", program, f.path, f.what, nc_strerror(f.status),
                  std::strerror(f.system_error));
@@ -120,7 +125,7 @@ NcVar nc_new_variable(NcFile& f, int group, const char* name, nc_type type, int 
 void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level) {
   if (skip(f)) return;
   char name[2 * NC_MAX_NAME + 2];
-  variable_name(f, v, name, sizeof name);
+  nc_variable_name(v, name, sizeof name);
   errno = 0;
   if (!nc_check(f, nc_def_var_chunking(v.group, v.id, NC_CHUNKED, chunk), "chunking", name)) return;
   if (level > 0) {
@@ -183,7 +188,7 @@ void nc_write(NcFile& f, NcVar v, const size_t* start, const size_t* count, cons
   const int status = nc_put_vara(v.group, v.id, start, count, values);
   if (status == NC_NOERR) return;
   char name[2 * NC_MAX_NAME + 2];
-  variable_name(f, v, name, sizeof name);
+  nc_variable_name(v, name, sizeof name);
   nc_check(f, status, "writing", name);
 }
 
@@ -193,7 +198,7 @@ void nc_read(NcFile& f, NcVar v, const size_t* start, const size_t* count, void*
   const int status = nc_get_vara(v.group, v.id, start, count, values);
   if (status == NC_NOERR) return;
   char name[2 * NC_MAX_NAME + 2];
-  variable_name(f, v, name, sizeof name);
+  nc_variable_name(v, name, sizeof name);
   nc_check(f, status, "reading", name);
 }
 

@@ -39,9 +39,11 @@ inline bool nc_good(const NcFile& f) { return f.status == NC_NOERR; }
 // blank) as the step.  Returns whether all is still well.
 bool nc_check(NcFile& f, int status, const char* what, const char* name = nullptr);
 
-// Marks the file failed without a library call (a product that is not
-// what it should be); message is the whole text after the file's name.
+// Marks the file failed without a netCDF call (a product that is not what
+// it should be); message is the whole text after the file's name.
 void nc_fail(NcFile& f, const char* message);
+// The same with the system's text for error after it, when not 0.
+void nc_fail_system(NcFile& f, const char* message, int error);
 
 // "<program>: <path>: <what>: <nc_strerror>" and the system's text when the
 // library saw a system error, on standard error.
@@ -80,6 +82,9 @@ void nc_put_values(NcFile& f, NcVar v, const char* name, nc_type type, size_t co
 // own type.
 void nc_write(NcFile& f, NcVar v, const size_t* start, const size_t* count, const void* values);
 void nc_read(NcFile& f, NcVar v, const size_t* start, const size_t* count, void* values);
+
+// "group/variable" for messages about v.
+void nc_variable_name(NcVar v, char* out, size_t size);
 
 // Looking up what a product holds; -1 (and the file failed) when absent.
 int nc_find_group(NcFile& f, int parent, const char* name);

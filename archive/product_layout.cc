@@ -15,10 +15,10 @@ namespace {
 // time: a column holds one kind of word (sync and row words, control words,
 // detector words, housekeeping), which deflate packs far tighter alone than
 // interleaved with the other fifteen.
-constexpr size_t kRecordsPerChunk = 1024;
-constexpr size_t kSamplesPerChunk = size_t{1} << 18;
+constexpr size_t kRecordsPerChunk = 512;
+constexpr size_t kSamplesPerChunk = size_t{1} << 17;
 constexpr size_t kNoticesPerChunk = 4096;
-constexpr size_t kLinesPerChunk = 4096;
+constexpr size_t kLinesPerChunk = 2048;
 
 constexpr int kTrailerBytes = kRecordBytes - 2 * kSwappedWords;
 
@@ -295,7 +295,46 @@ void define_globals(NcFile& f, const ProductSettings& s) {
 
 }  // namespace
 
-void define_product(Product& p, const ProductSettings& s) {
+namespace {
+
+void list_samples(Product& p, SampleColumns& g) {
+  StagedColumn* columns[] = {&g.record,     &g.subframe, &g.interferogram, &g.status,
+                             &g.time,       &g.value1,   &g.notice_record, &g.notice_subframe,
+                             &g.notice_kind};
+  for (StagedColumn* c : columns) p.columns[p.column_count++] = c;
+  if (!g.carriage) p.columns[p.column_count++] = &g.value2;
+}
+
+void list_columns(Product& p) {
+  p.column_count = 0;
+  for (StagedColumn& c : p.raw.words) p.columns[p.column_count++] = &c;
+  p.columns[p.column_count++] = &p.raw.trailer;
+  p.columns[p.column_count++] = &p.raw.sync_row;
+  list_samples(p, p.interferogram);
+  list_samples(p, p.carriage);
+  HousekeepingColumns& h = p.housekeeping;
+  StagedColumn* columns[] = {&h.record,   &h.subframe,    &h.sync_word, &h.interferogram,
+                             &h.hour,     &h.minute,      &h.second,    &h.time,
+                             &h.channels, &h.raw_channels};
+  for (StagedColumn* c : columns) p.columns[p.column_count++] = c;
+  for (int i = 0; i < kNamedGroups; ++i) {
+    p.columns[p.column_count++] = &h.groups[i];
+    p.columns[p.column_count++] = &h.raw_groups[i];
+  }
+}
+
+// Each column's chunks go through the writer, straight to its dataset.
+void use_writer(Product& p, const char* path, int level, int workers) {
+  writer_start(p.writer, p.file, level, workers);
+  for (int i = 0; i < p.column_count; ++i) {
+    StagedColumn& c = *p.columns[i];
+    column_use_writer(c, p.writer, open_chunk_target(p.file, path, c.var));
+  }
+}
+
+}  // namespace
+
+void define_product(Product& p, const ProductSettings& s, const char* path, int workers) {
   NcFile& f = p.file;
   make_group_views(kEngineeringTable, true, p.views);
   make_group_views(kRawTable, false, p.raw_views);
@@ -309,39 +348,15 @@ void define_product(Product& p, const ProductSettings& s) {
   // Chunks are written whole and never read back: no cache is needed.
   nc_end_definitions(f, 0);
   write_channel_numbers(f, p);
+  list_columns(p);
+  use_writer(p, path, s.level, workers);
 }
-
-namespace {
-
-void finish_samples(SampleColumns& g) {
-  StagedColumn* columns[] = {&g.record,     &g.subframe, &g.interferogram, &g.status,
-                             &g.time,       &g.value1,   &g.notice_record, &g.notice_subframe,
-                             &g.notice_kind};
-  for (StagedColumn* c : columns) column_finish(*c);
-  if (!g.carriage) column_finish(g.value2);
-}
-
-void finish_housekeeping(HousekeepingColumns& h) {
-  StagedColumn* columns[] = {&h.record,   &h.subframe,    &h.sync_word, &h.interferogram,
-                             &h.hour,     &h.minute,      &h.second,    &h.time,
-                             &h.channels, &h.raw_channels};
-  for (StagedColumn* c : columns) column_finish(*c);
-  for (int i = 0; i < kNamedGroups; ++i) {
-    column_finish(h.groups[i]);
-    column_finish(h.raw_groups[i]);
-  }
-}
-
-}  // namespace
 
 void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end) {
   NcFile& f = p.file;
-  for (StagedColumn& c : p.raw.words) column_finish(c);
-  column_finish(p.raw.trailer);
-  column_finish(p.raw.sync_row);
-  finish_samples(p.interferogram);
-  finish_samples(p.carriage);
-  finish_housekeeping(p.housekeeping);
+  for (int i = 0; i < p.column_count; ++i) column_finish(*p.columns[i]);
+  writer_stop(p.writer);
+  for (int i = 0; i < p.column_count; ++i) column_close(*p.columns[i]);
   if (end.partial_bytes > 0) {
     const size_t start = 0;
     nc_write(f, p.raw.partial, &start, &end.partial_bytes, end.partial);
@@ -360,4 +375,11 @@ void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end) 
     format_iso_time(text, s.date, end.last_time);
     nc_put_text(f, g, "time_coverage_end", text);
   }
+  nc_close_file(f);
+}
+
+void abandon_product(Product& p) {
+  if (p.writer.workers > 0) writer_stop(p.writer);
+  for (int i = 0; i < p.column_count; ++i) column_close(*p.columns[i]);
+  nc_abandon_file(p.file);
 }

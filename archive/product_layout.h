@@ -61,8 +61,14 @@ struct RawColumns {
   NcVar partial;
 };
 
+// Every staged column of a product.
+constexpr int kMaxColumns = 64;
+
 struct Product {
   NcFile file;
+  ChunkWriter writer;
+  StagedColumn* columns[kMaxColumns];
+  int column_count;
   RawColumns raw;
   SampleColumns interferogram, carriage;
   HousekeepingColumns housekeeping;
@@ -81,12 +87,16 @@ struct SourceEnd {
   int32_t first_time, last_time;
 };
 
-// Defines the whole product in the open file.
-void define_product(Product& p, const ProductSettings& s);
+// Defines the whole product in the file open at path (its temporary name),
+// and starts workers threads making its chunks.
+void define_product(Product& p, const ProductSettings& s, const char* path, int workers);
 
 // Writes what the columns still hold, the cut tail and the attributes that
-// describe the whole source.
+// describe the whole source, and closes the file.
 void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end);
+
+// Stops the workers and closes a product that failed.
+void abandon_product(Product& p);
 
 // Version of this layout, in the product_version attribute.
 extern const char kProductVersion[];

@@ -32,6 +32,10 @@ constexpr const char kUsage[] =
     "\t-o output\tthe product (default: INPUT.nc; needed when INPUT is not a\n"
     "\t\t\tregular file)\n";
 
+// Threads making the product's chunks beside the one that reads and
+// decodes: the machines it runs on have two cores or more.
+constexpr int kWorkers = 2;
+
 struct Settings {
   const char* input;
   const char* output;
@@ -142,7 +146,7 @@ int convert(Conversion& c, Settings& s, int fd) {
     return kExitFailure;
   }
   nc_create_file(file, c.output.temp_path);
-  define_product(c.product, s.product);
+  define_product(c.product, s.product, c.output.temp_path, kWorkers);
   SourceEnd end{};
   bool read = nc_good(file) && convert_records(c, s, fd, end);
   char sha[kDigestTextSize];
@@ -154,13 +158,12 @@ int convert(Conversion& c, Settings& s, int fd) {
     end.first_time = c.run.first_time;
     end.last_time = c.run.last_time;
     finish_product(c.product, s.product, end);
-    nc_close_file(file);
   } else {
     digest_free(c.digest);
   }
   if (!read || !nc_good(file)) {
     if (!nc_good(file)) nc_report(file, kProgram);
-    nc_abandon_file(file);
+    abandon_product(c.product);
     pending_discard(c.output);
     return kExitFailure;
   }

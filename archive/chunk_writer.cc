@@ -85,7 +85,7 @@ void work(ChunkWriter* w) {
 void fail_hdf5(NcFile& f, const char* what, const char* name) {
   char text[kNcWhatSize];
   std::snprintf(text, sizeof text, "%s %.48s: the HDF5 library failed", what, name);
-  nc_fail_system(f, text, errno);
+  nc_fail_system(f, text, errno != 0 ? errno : EIO);
 }
 
 // Puts a made chunk in its place, the variable grown to hold it first.

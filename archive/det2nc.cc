@@ -96,9 +96,7 @@ int convert(Conversion& c, ArchiveIo& io, const DetectionSettings& s) {
   if (read) finish_detection_product(c.product);
   if (!read || !nc_good(file)) {
     if (!nc_good(file)) nc_report(file, kProgram);
-    nc_abandon_file(file);
-    pending_discard(c.output);
-    return kExitFailure;
+    pending_fail(c.output);
   }
   if (!pending_commit(c.output)) {
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, io.output, std::strerror(errno));

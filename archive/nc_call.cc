@@ -20,9 +20,29 @@ void nc_file_init(NcFile& f, const char* path) {
   f.what[0] = '\0';
 }
 
+namespace {
+
+// The errno that a failed call leaves behind is kept when it tells why a
+// file could not be written; others are left over from the library's own
+// probing (an open that tries several formats) and would mislead.
+int telling_error(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+    case EIO:
+    case EROFS:
+    case EACCES:
+    case EPERM: return error;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
 bool nc_check(NcFile& f, int status, const char* what, const char* name) {
   if (status == NC_NOERR) return true;
-  const int error = errno;
+  const int error = telling_error(errno);
   if (f.status != NC_NOERR) return false;
   f.status = status;
   f.system_error = error;
@@ -65,7 +85,7 @@ void nc_report(const NcFile& f, const char* program) {
     } else {
       std::fprintf(stderr, "%s: %s: %s\n", program, f.path, f.what);
     }
-  } else if (f.system_error != 0) {
+  } else if (f.system_error != 0 && f.status < 0) {  // a positive status is errno itself
     std::fprintf(stderr, "%s: %s: %s: %s (%s)\n", program, f.path, f.what, nc_strerror(f.status),
                  std::strerror(f.system_error));
   } else {
@@ -86,7 +106,9 @@ void nc_open_file(NcFile& f) {
 }
 
 void nc_close_file(NcFile& f) {
-  if (f.ncid < 0) return;
+  if (f.ncid < 0 || skip(f)) return;
+  errno = 0;
+  if (!nc_check(f, nc_sync(f.ncid), "writing out")) return;
   errno = 0;
   const int status = nc_close(f.ncid);
   f.ncid = -1;

@@ -54,7 +54,10 @@ void nc_report(const NcFile& f, const char* program);
 // opened read-only otherwise.
 void nc_create_file(NcFile& f, const char* at);
 void nc_open_file(NcFile& f);
-// Closes the file; the last chance for buffered data to fail to reach it.
+// Writes out what the libraries hold of the file, then closes it: the last
+// chance for buffered data to fail to reach the disk.  A file that cannot
+// be written out is left open (closing would write again); the caller
+// leaves the process (see pending_fail).
 void nc_close_file(NcFile& f);
 // Closes a file that failed, quietly.
 void nc_abandon_file(NcFile& f);

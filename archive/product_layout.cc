@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "format/channels.h"
+#include "sample_run.h"
 
 using namespace tlmframe;
 
@@ -182,7 +183,7 @@ void define_samples(NcFile& f, int root, SampleColumns& g, const ProductSettings
   const NcVar kind =
       define_values(f, g.notice_kind, g.group, "notice_kind", NC_UBYTE, notice, m, s.level);
   describe(f, kind, "what the notice says");
-  const unsigned char kinds[] = {1, 2};
+  const unsigned char kinds[] = {kNoticeLostLock, kNoticeStatusChanged};
   put_flags(f, kind, NC_UBYTE, kinds, 2, "lost_lock status_changed");
 }
 
@@ -376,10 +377,4 @@ void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end) 
     nc_put_text(f, g, "time_coverage_end", text);
   }
   nc_close_file(f);
-}
-
-void abandon_product(Product& p) {
-  if (p.writer.workers > 0) writer_stop(p.writer);
-  for (int i = 0; i < p.column_count; ++i) column_close(*p.columns[i]);
-  nc_abandon_file(p.file);
 }

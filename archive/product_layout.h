@@ -95,9 +95,6 @@ void define_product(Product& p, const ProductSettings& s, const char* path, int 
 // describe the whole source, and closes the file.
 void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end);
 
-// Stops the workers and closes a product that failed.
-void abandon_product(Product& p);
-
 // Version of this layout, in the product_version attribute.
 extern const char kProductVersion[];
 

@@ -161,9 +161,7 @@ int convert(Conversion& c, Settings& s, int fd) {
   }
   if (!read || !nc_good(file)) {
     if (!nc_good(file)) nc_report(file, kProgram);
-    abandon_product(c.product);
-    pending_discard(c.output);
-    return kExitFailure;
+    pending_fail(c.output);
   }
   if (!pending_commit(c.output)) {
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, s.output, std::strerror(errno));

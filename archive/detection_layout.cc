@@ -43,11 +43,18 @@ NcVar define_block(NcFile& f, int group, const char* name, int entry, int along,
   return v;
 }
 
-void write_block(NcFile& f, NcVar v, size_t entry, const float* values, int32_t count) {
-  if (count <= 0) return;
+// An entry's block of values.  A block without values still grows the
+// variable to hold its entry, with one fill value: the netCDF library does
+// not fill reliably what lies past a variable's last written element (the
+// HDF5 library fills the rest of each chunk).
+void write_block(NcFile& f, NcVar v, size_t entry, const float* values, int32_t count,
+                 int32_t& width) {
+  static const float kNoValue = std::nanf("");
+  if (count <= 0 && width == 0) return;
   const size_t start[] = {entry, 0};
-  const size_t extent[] = {1, static_cast<size_t>(count)};
-  nc_write(f, v, start, extent, values);
+  const size_t extent[] = {1, count > 0 ? static_cast<size_t>(count) : 1};
+  nc_write(f, v, start, extent, count > 0 ? values : &kNoValue);
+  if (count > width) width = count;
 }
 
 }  // namespace
@@ -102,6 +109,7 @@ void define_detection_product(DetectionProduct& p, const DetectionSettings& s) {
                       l, "the six single reals after the spectrum");
   nc_end_definitions(f, kBlockCacheBytes);
   p.entries = 0;
+  p.samples_width = p.spectrum_width = 0;
 }
 
 void add_entry(DetectionProduct& p, const DetectionEntry& e) {
@@ -117,8 +125,8 @@ void add_entry(DetectionProduct& p, const DetectionEntry& e) {
   column_append(p.spectral_axis, e.spectrum_line.reals, 1);
   column_append(p.spectrum_code, &e.spectrum_line.last, 1);
   column_append(p.spectrum_trailer, e.spectrum_tail, 1);
-  write_block(f, p.samples, p.entries, e.samples, e.samples_line.count);
-  write_block(f, p.spectrum, p.entries, e.spectrum, e.spectrum_line.count);
+  write_block(f, p.samples, p.entries, e.samples, e.samples_line.count, p.samples_width);
+  write_block(f, p.spectrum, p.entries, e.spectrum, e.spectrum_line.count, p.spectrum_width);
   ++p.entries;
 }
 

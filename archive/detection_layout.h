@@ -22,6 +22,7 @@ struct DetectionProduct {
   StagedColumn sample_count, sample_axis, sample_code, interferogram_trailer;
   StagedColumn spectrum_count, spectral_axis, spectrum_code, spectrum_trailer;
   NcVar samples, spectrum;
+  int32_t samples_width, spectrum_width;  // the longest block written so far
   size_t entries;
 };
 

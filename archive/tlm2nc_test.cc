@@ -200,4 +200,106 @@ TEST_F(Tlm2ncTest, ProductsHoldWhatTheToolsPrintAndGiveTheSourceBack) {
   }
 }
 
+// Three records whose nine subframes carry, in order: 23:59:58, 23:59:59,
+// a BCD digit above 9, 00:00:00 (back by more than 12 hours: the next
+// day), an hour of 24, 11:59:59, 23:59:59, 11:59:59 (back by exactly 12
+// hours: the same day) and 00:00:00.
+std::string clock_records() {
+  const uint16_t hours[9] = {0x23, 0x23, 0x23, 0x00, 0x24, 0x11, 0x23, 0x11, 0x00};
+  const uint16_t rest[9] = {0x5958, 0x5959, 0x595A, 0x0000, 0x0000, 0x5959, 0x5959, 0x5959, 0x0000};
+  std::vector<TelemetryRecord> records;
+  for (int r = 0; r < 3; ++r) {
+    TelemetryRecord record = blank_record(5, 5, 5);
+    for (int sub = 0; sub < 3; ++sub) {
+      set_channel(record, sub, 5, kTimeChannelA, kHousekeepingColumn, hours[3 * r + sub]);
+      set_channel(record, sub, 5, kTimeChannelB, kHousekeepingColumn, rest[3 * r + sub]);
+    }
+    records.push_back(record);
+  }
+  return telemetry_bytes(records);
+}
+
+TEST_F(Tlm2ncTest, TimeOfEachSubframeAndOfItsSamples) {
+  const std::string path = dir_.put("clock", clock_records());
+  const int32_t no = -2147483647;  // the fill value
+  const struct {
+    std::vector<std::string> args;
+    std::string name, units, start, end;
+    std::vector<int32_t> times;
+  } cases[] = {
+      {{}, "time_of_day", "s", "", "", {86398, 86399, no, 0, no, 43199, 86399, 43199, 0}},
+      {{"-d", "2026-12-31"},
+       "time",
+       "seconds since 2026-12-31 00:00:00 UTC",
+       "2026-12-31T23:59:58Z",
+       "2027-01-01T23:59:59Z",
+       {86398, 86399, no, 86400, no, 129599, 172799, 129599, 86400}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {kTlm2nc, "-F", path, "-o", path + ".nc"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ASSERT_EQ(run_program(args), (ProgramResult{"", "", 0}));
+    const OpenProduct p(path + ".nc");
+    EXPECT_EQ(p.values<int32_t>("housekeeping", c.name), c.times) << c.name;
+    EXPECT_EQ(p.text("housekeeping", "units", c.name), c.units);
+    EXPECT_EQ(p.text("", "time_coverage_start"), c.start);
+    EXPECT_EQ(p.text("", "time_coverage_end"), c.end);
+    // Each carriage sample carries the time of its subframe (records 2 and 3).
+    std::vector<int32_t> samples;
+    for (int i = 3; i < 9; ++i) samples.insert(samples.end(), 432, c.times[i]);
+    EXPECT_EQ(p.values<int32_t>("carriage", c.name), samples) << c.name;
+  }
+}
+
+TEST_F(Tlm2ncTest, PipesAreReadOnceAsTheFileIs) {
+  const std::string bytes = synth_bytes(planned(9, "5,6,-1", 333));
+  const std::string path = dir_.put("data", bytes);
+  ASSERT_EQ(run_program({kTlm2nc, "-F", path}).status, 0);
+  const std::string text = extractor_text(OpenProduct(path + ".nc"), false);
+  const std::string piped = dir_.path("piped.nc"), substituted = dir_.path("substituted.nc");
+  expect_cases("/bin/bash",
+               {
+                   {{"-c", "dd if=" + path + " bs=999 2>/dev/null | " + kTlm2nc +
+                               " -F /dev/stdin -o " + piped},
+                    {"", "", 0}},
+                   {{"-c", kTlm2nc + " -F <(cat " + path + ") -o " + substituted}, {"", "", 0}},
+               });
+  for (const std::string& product : {piped, substituted}) {
+    EXPECT_EQ(extractor_text(OpenProduct(product), false), text) << product;
+    EXPECT_EQ(run_program({kNc2tlm, "-F", product}).out, bytes) << product;
+  }
+}
+
+TEST_F(Tlm2ncTest, NcdumpListsTheGroupsAndAttributes) {
+  if (run_shell("command -v ncdump").status != 0) GTEST_SKIP() << "no ncdump (netcdf-bin)";
+  const std::string path = dir_.put("data", synth_bytes(generated_records(4)));
+  ASSERT_EQ(run_program({kTlm2nc, "-d", "2026-12-08", "-F", path}).status, 0);
+  const std::string header = run_program({"/bin/sh", "-c", "ncdump -h " + path + ".nc"}).out;
+  for (const char* text : {"group: raw {",
+                           "group: interferogram {",
+                           "group: carriage {",
+                           "group: housekeeping {",
+                           ":Conventions = \"CF-1.10 ACDD-1.3\"",
+                           ":processing_level = \"L1A\"",
+                           ":source = \"data\"",
+                           ":source_bytes = 43008",
+                           ":source_sha256 = ",
+                           ":end = \"end of data\"",
+                           ":partial_bytes = 0",
+                           ":history = ",
+                           ":date_created = ",
+                           ":product_version = ",
+                           ":time_coverage_start = \"2026-12-08T12:00:00Z\"",
+                           ":time_coverage_end = \"2026-12-08T12:00:03Z\"",
+                           "ushort words(record, subframe, row, column)",
+                           "notice_kind:flag_meanings = \"lost_lock status_changed\"",
+                           "time:units = \"seconds since 2026-12-08 00:00:00 UTC\"",
+                           "int time(sample)",
+                           "time:_FillValue = -2147483647",
+                           "ushort channels(line, channel)",
+                           "pressure:value_forms = \"top_12 top_12 top_10 top_10\""}) {
+    EXPECT_NE(header.find(text), std::string::npos) << text;
+  }
+}
+
 }  // namespace

@@ -220,22 +220,37 @@ std::string clock_records() {
 }
 
 TEST_F(Tlm2ncTest, TimeOfEachSubframeAndOfItsSamples) {
-  const std::string path = dir_.put("clock", clock_records());
+  const std::string clock = dir_.put("clock", clock_records());
+  // Hours that are no BCD at all: no time anywhere, and so no coverage.
+  SynthOptions no_hours = generated_records(3);
+  EXPECT_TRUE(parse_chosen_word("12:65=0x00ff", no_hours.chosen[no_hours.chosen_count++]));
+  const std::string none = dir_.put("none", synth_bytes(no_hours));
   const int32_t no = -2147483647;  // the fill value
+  const std::vector<int32_t> nothing(9, no);
   const struct {
+    std::string path;
     std::vector<std::string> args;
     std::string name, units, start, end;
     std::vector<int32_t> times;
   } cases[] = {
-      {{}, "time_of_day", "s", "", "", {86398, 86399, no, 0, no, 43199, 86399, 43199, 0}},
-      {{"-d", "2026-12-31"},
+      {clock, {}, "time_of_day", "s", "", "", {86398, 86399, no, 0, no, 43199, 86399, 43199, 0}},
+      {clock,
+       {"-d", "2026-12-31"},
        "time",
        "seconds since 2026-12-31 00:00:00 UTC",
        "2026-12-31T23:59:58Z",
        "2027-01-01T23:59:59Z",
        {86398, 86399, no, 86400, no, 129599, 172799, 129599, 86400}},
+      {none,
+       {"-d", "2026-12-31"},
+       "time",
+       "seconds since 2026-12-31 00:00:00 UTC",
+       "",
+       "",
+       nothing},
   };
   for (const auto& c : cases) {
+    const std::string& path = c.path;
     std::vector<std::string> args = {kTlm2nc, "-F", path, "-o", path + ".nc"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     ASSERT_EQ(run_program(args), (ProgramResult{"", "", 0}));
@@ -270,18 +285,35 @@ TEST_F(Tlm2ncTest, PipesAreReadOnceAsTheFileIs) {
   }
 }
 
+// Chunks stored as they are (-z 0) and deflated at the slowest level read
+// back as those of the default level.
+TEST_F(Tlm2ncTest, EveryDeflateLevelGivesTheSameProduct) {
+  const std::string bytes = synth_bytes(planned(600, "5x300,-1x3,7", 99));
+  const std::string path = dir_.put("data", bytes);
+  ASSERT_EQ(run_program({kTlm2nc, "-F", path}).status, 0);
+  const std::string text = extractor_text(OpenProduct(path + ".nc"), true);
+  for (const char* level : {"0", "9"}) {
+    const std::string product = path + "-" + level + ".nc";
+    ASSERT_EQ(run_program({kTlm2nc, "-z", level, "-F", path, "-o", product}).status, 0);
+    EXPECT_EQ(extractor_text(OpenProduct(product), true), text) << level;
+    EXPECT_EQ(run_program({kNc2tlm, "-F", product}), (ProgramResult{bytes, "", 0})) << level;
+  }
+}
+
 TEST_F(Tlm2ncTest, NcdumpListsTheGroupsAndAttributes) {
   if (run_shell("command -v ncdump").status != 0) GTEST_SKIP() << "no ncdump (netcdf-bin)";
-  const std::string path = dir_.put("data", synth_bytes(generated_records(4)));
+  const std::string path = dir_.put("data file", synth_bytes(generated_records(4)));
   ASSERT_EQ(run_program({kTlm2nc, "-d", "2026-12-08", "-F", path}).status, 0);
-  const std::string header = run_program({"/bin/sh", "-c", "ncdump -h " + path + ".nc"}).out;
+  const std::string header = run_program({"/bin/sh", "-c", "ncdump -h '" + path + ".nc'"}).out;
+  EXPECT_NE(header.find(" tlm2nc -d 2026-12-08 -F \\'" + path + "\\'\" ;"), std::string::npos)
+      << header;
   for (const char* text : {"group: raw {",
                            "group: interferogram {",
                            "group: carriage {",
                            "group: housekeeping {",
                            ":Conventions = \"CF-1.10 ACDD-1.3\"",
                            ":processing_level = \"L1A\"",
-                           ":source = \"data\"",
+                           ":source = \"data file\"",
                            ":source_bytes = 43008",
                            ":source_sha256 = ",
                            ":end = \"end of data\"",

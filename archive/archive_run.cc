@@ -120,9 +120,6 @@ void stage_notice(SampleColumns& g, int32_t record, int index, uint8_t kind) {
   column_repeat<uint8_t>(g.notice_kind, kind, 1);
 }
 
-constexpr uint8_t kLostLock = 1;
-constexpr uint8_t kStatusChanged = 2;
-
 void stage_carriage(StagedColumn& c, const int32_t* values, size_t n) {
   while (n > 0) {
     size_t room;
@@ -143,8 +140,8 @@ void stage_samples(SampleColumns& g, SampleRun& run, const unsigned char* record
   for (int index = 0; index < kSubframeCount; ++index) {
     SamplePass pass;
     sample_pass(run, record, index, pass);
-    if (pass.lost_lock) stage_notice(g, number, index, kLostLock);
-    if (pass.status_changed) stage_notice(g, number, index, kStatusChanged);
+    if (pass.lost_lock) stage_notice(g, number, index, kNoticeLostLock);
+    if (pass.status_changed) stage_notice(g, number, index, kNoticeStatusChanged);
     const size_t n = static_cast<size_t>(pass.count);
     column_repeat<int32_t>(g.record, number, n);
     column_repeat<uint8_t>(g.subframe, static_cast<uint8_t>(index), n);

@@ -20,9 +20,29 @@ void nc_file_init(NcFile& f, const char* path) {
   f.what[0] = '\0';
 }
 
+namespace {
+
+// The errno that a failed call leaves behind is kept when it tells why a
+// file could not be written; others are left over from the library's own
+// probing (an open that tries several formats) and would mislead.
+int telling_error(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+    case EIO:
+    case EROFS:
+    case EACCES:
+    case EPERM: return error;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
 bool nc_check(NcFile& f, int status, const char* what, const char* name) {
   if (status == NC_NOERR) return true;
-  const int error = errno;
+  const int error = telling_error(errno);
   if (f.status != NC_NOERR) return false;
   f.status = status;
   f.system_error = error;
@@ -30,17 +50,22 @@ bool nc_check(NcFile& f, int status, const char* what, const char* name) {
   return false;
 }
 
-void nc_fail(NcFile& f, const char* message) {
+void nc_fail(NcFile& f, const char* message) { nc_fail_system(f, message, 0); }
+
+void nc_fail_system(NcFile& f, const char* message, int error) {
   if (f.status != NC_NOERR) return;
   f.status = kOwnFailure;
-  f.system_error = 0;
+  f.system_error = error;
   std::snprintf(f.what, sizeof f.what, "%s", message);
 }
 
 namespace {
 
-// "group/variable" for messages about a variable.
-void variable_name(const NcFile& f, NcVar v, char* out, size_t size) {
+bool skip(const NcFile& f) { return f.status != NC_NOERR; }
+
+}  // namespace
+
+void nc_variable_name(NcVar v, char* out, size_t size) {
   char group[NC_MAX_NAME + 1] = "";
   char name[NC_MAX_NAME + 1] = "";
   if (nc_inq_grpname(v.group, group) != NC_NOERR) group[0] = '\0';
@@ -49,18 +74,18 @@ void variable_name(const NcFile& f, NcVar v, char* out, size_t size) {
   } else if (nc_inq_varname(v.group, v.id, name) != NC_NOERR) {
     std::snprintf(name, sizeof name, "#%d", v.id);
   }
-  (void)f;
   std::snprintf(out, size, "%s/%s", std::strcmp(group, "/") == 0 ? "" : group, name);
 }
 
-bool skip(const NcFile& f) { return f.status != NC_NOERR; }
-
-}  // namespace
-
 void nc_report(const NcFile& f, const char* program) {
   if (f.status == kOwnFailure) {
-    std::fprintf(stderr, "%s: %s: %s\n", program, f.path, f.what);
-  } else if (f.system_error != 0) {
+    if (f.system_error != 0) {
+      std::fprintf(stderr, "%s: %s: %s: %s\n", program, f.path, f.what,
+                   std::strerror(f.system_error));
+    } else {
+      std::fprintf(stderr, "%s: %s: %s\n", program, f.path, f.what);
+    }
+  } else if (f.system_error != 0 && f.status < 0) {  // a positive status is errno itself
     std::fprintf(stderr, "%s: %s: %s: %s (%s)\n", program, f.path, f.what, nc_strerror(f.status),
                  std::strerror(f.system_error));
   } else {
@@ -81,7 +106,9 @@ void nc_open_file(NcFile& f) {
 }
 
 void nc_close_file(NcFile& f) {
-  if (f.ncid < 0) return;
+  if (f.ncid < 0 || skip(f)) return;
+  errno = 0;
+  if (!nc_check(f, nc_sync(f.ncid), "writing out")) return;
   errno = 0;
   const int status = nc_close(f.ncid);
   f.ncid = -1;
@@ -117,19 +144,50 @@ NcVar nc_new_variable(NcFile& f, int group, const char* name, nc_type type, int 
   return v;
 }
 
-void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level, size_t cache_bytes) {
+void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level) {
   if (skip(f)) return;
   char name[2 * NC_MAX_NAME + 2];
-  variable_name(f, v, name, sizeof name);
+  nc_variable_name(v, name, sizeof name);
   errno = 0;
   if (!nc_check(f, nc_def_var_chunking(v.group, v.id, NC_CHUNKED, chunk), "chunking", name)) return;
   if (level > 0) {
     errno = 0;
-    if (!nc_check(f, nc_def_var_deflate(v.group, v.id, 1, 1, level), "compressing", name)) return;
+    nc_check(f, nc_def_var_deflate(v.group, v.id, 1, 1, level), "compressing", name);
   }
+}
+
+namespace {
+
+void set_caches(NcFile& f, int group, size_t cache_bytes) {
+  int count = 0;
   errno = 0;
-  nc_check(f, nc_set_var_chunk_cache(v.group, v.id, cache_bytes, 1, 1.0f), "setting the cache of",
-           name);
+  if (!nc_check(f, nc_inq_varids(group, &count, nullptr), "listing variables")) return;
+  int ids[NC_MAX_VARS];
+  if (count > NC_MAX_VARS) count = NC_MAX_VARS;
+  nc_inq_varids(group, &count, ids);
+  for (int i = 0; i < count; ++i) {
+    errno = 0;
+    if (!nc_check(f, nc_set_var_chunk_cache(group, ids[i], cache_bytes, 1, 1.0f),
+                  "setting a chunk cache")) {
+      return;
+    }
+  }
+  int groups = 0;
+  errno = 0;
+  if (!nc_check(f, nc_inq_grps(group, &groups, nullptr), "listing groups")) return;
+  int children[NC_MAX_DIMS];
+  if (groups > NC_MAX_DIMS) groups = NC_MAX_DIMS;
+  nc_inq_grps(group, &groups, children);
+  for (int i = 0; i < groups; ++i) set_caches(f, children[i], cache_bytes);
+}
+
+}  // namespace
+
+void nc_end_definitions(NcFile& f, size_t cache_bytes) {
+  if (skip(f)) return;
+  errno = 0;
+  if (!nc_check(f, nc_enddef(f.ncid), "ending the definitions")) return;
+  set_caches(f, f.ncid, cache_bytes);
 }
 
 void nc_put_text(NcFile& f, NcVar v, const char* name, const char* text) {
@@ -152,7 +210,7 @@ void nc_write(NcFile& f, NcVar v, const size_t* start, const size_t* count, cons
   const int status = nc_put_vara(v.group, v.id, start, count, values);
   if (status == NC_NOERR) return;
   char name[2 * NC_MAX_NAME + 2];
-  variable_name(f, v, name, sizeof name);
+  nc_variable_name(v, name, sizeof name);
   nc_check(f, status, "writing", name);
 }
 
@@ -162,7 +220,7 @@ void nc_read(NcFile& f, NcVar v, const size_t* start, const size_t* count, void*
   const int status = nc_get_vara(v.group, v.id, start, count, values);
   if (status == NC_NOERR) return;
   char name[2 * NC_MAX_NAME + 2];
-  variable_name(f, v, name, sizeof name);
+  nc_variable_name(v, name, sizeof name);
   nc_check(f, status, "reading", name);
 }
 

@@ -39,9 +39,11 @@ inline bool nc_good(const NcFile& f) { return f.status == NC_NOERR; }
 // blank) as the step.  Returns whether all is still well.
 bool nc_check(NcFile& f, int status, const char* what, const char* name = nullptr);
 
-// Marks the file failed without a library call (a product that is not
-// what it should be); message is the whole text after the file's name.
+// Marks the file failed without a netCDF call (a product that is not what
+// it should be); message is the whole text after the file's name.
 void nc_fail(NcFile& f, const char* message);
+// The same with the system's text for error after it, when not 0.
+void nc_fail_system(NcFile& f, const char* message, int error);
 
 // "<program>: <path>: <what>: <nc_strerror>" and the system's text when the
 // library saw a system error, on standard error.
@@ -52,7 +54,10 @@ void nc_report(const NcFile& f, const char* program);
 // opened read-only otherwise.
 void nc_create_file(NcFile& f, const char* at);
 void nc_open_file(NcFile& f);
-// Closes the file; the last chance for buffered data to fail to reach it.
+// Writes out what the libraries hold of the file, then closes it: the last
+// chance for buffered data to fail to reach the disk.  A file that cannot
+// be written out is left open (closing would write again); the caller
+// leaves the process (see pending_fail).
 void nc_close_file(NcFile& f);
 // Closes a file that failed, quietly.
 void nc_abandon_file(NcFile& f);
@@ -63,9 +68,13 @@ int nc_new_dimension(NcFile& f, int group, const char* name, size_t length);
 NcVar nc_new_variable(NcFile& f, int group, const char* name, nc_type type, int rank,
                       const int* dimensions);
 
-// Chunks (one size per dimension), deflate with shuffle at level (0: none)
-// and a chunk cache of cache_bytes for the variable.
-void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level, size_t cache_bytes);
+// Chunks (one size per dimension) and deflate with shuffle at level (0: none).
+void nc_set_storage(NcFile& f, NcVar v, const size_t* chunk, int level);
+
+// Ends the definitions and gives every variable of the file a chunk cache
+// of cache_bytes.  (The library applies a variable's cache only once the
+// variable exists in the file, so this comes after the definitions.)
+void nc_end_definitions(NcFile& f, size_t cache_bytes);
 
 // Attributes of a variable (v.id NC_GLOBAL for the group's own).
 void nc_put_text(NcFile& f, NcVar v, const char* name, const char* text);
@@ -76,6 +85,9 @@ void nc_put_values(NcFile& f, NcVar v, const char* name, nc_type type, size_t co
 // own type.
 void nc_write(NcFile& f, NcVar v, const size_t* start, const size_t* count, const void* values);
 void nc_read(NcFile& f, NcVar v, const size_t* start, const size_t* count, void* values);
+
+// "group/variable" for messages about v.
+void nc_variable_name(NcVar v, char* out, size_t size);
 
 // Looking up what a product holds; -1 (and the file failed) when absent.
 int nc_find_group(NcFile& f, int parent, const char* name);

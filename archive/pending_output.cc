@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "exit_status.h"
+
 namespace {
 
 // What the signal handler needs, set up before any signal can come: the
@@ -91,6 +93,11 @@ void pending_discard(PendingOutput& p) {
   g_message_length = 0;
   unlink(p.temp_path);
   block_signals(false);
+}
+
+void pending_fail(PendingOutput& p) {
+  pending_discard(p);
+  _exit(kExitFailure);
 }
 
 bool same_file(const char* path, int fd) {

@@ -36,6 +36,13 @@ bool pending_commit(PendingOutput& p);
 // Removes the temporary file.
 void pending_discard(PendingOutput& p);
 
+// Removes the temporary file of an output whose writing failed and ends the
+// program with status 1 at once.  The netCDF and HDF5 libraries still hold
+// the file: closing it would only try to write it again (and the HDF5
+// library's cleanup at exit would too), so the process leaves without
+// them.
+[[noreturn]] void pending_fail(PendingOutput& p);
+
 // Whether path names the same file as the open descriptor fd.
 bool same_file(const char* path, int fd);
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "format/channels.h"
+#include "sample_run.h"
 
 using namespace tlmframe;
 
@@ -15,10 +16,10 @@ namespace {
 // time: a column holds one kind of word (sync and row words, control words,
 // detector words, housekeeping), which deflate packs far tighter alone than
 // interleaved with the other fifteen.
-constexpr size_t kRecordsPerChunk = 1024;
-constexpr size_t kSamplesPerChunk = size_t{1} << 18;
+constexpr size_t kRecordsPerChunk = 512;
+constexpr size_t kSamplesPerChunk = size_t{1} << 17;
 constexpr size_t kNoticesPerChunk = 4096;
-constexpr size_t kLinesPerChunk = 4096;
+constexpr size_t kLinesPerChunk = 2048;
 
 constexpr int kTrailerBytes = kRecordBytes - 2 * kSwappedWords;
 
@@ -45,7 +46,7 @@ NcVar define_column(NcFile& f, StagedColumn& c, int group, const char* name, nc_
   const NcVar v = nc_new_variable(f, group, name, type, rank, dims);
   size_t shape[kMaxColumnRank] = {chunk};
   for (int i = 1; i < rank; ++i) shape[i] = (chunk_extent ? chunk_extent : extent)[i - 1];
-  nc_set_storage(f, v, shape, level, 0);
+  nc_set_storage(f, v, shape, level);
   column_init(c, f, v, rank, offsets, chunk_extent ? chunk_extent : extent, size_of(type), chunk);
   return v;
 }
@@ -132,7 +133,7 @@ void define_raw(NcFile& f, int root, RawColumns& r, const ProductSettings& s) {
 
   r.partial = nc_new_variable(f, r.group, "partial", NC_UBYTE, 1, &partial_byte);
   const size_t partial_chunk = kRecordBytes;
-  nc_set_storage(f, r.partial, &partial_chunk, s.level, 0);
+  nc_set_storage(f, r.partial, &partial_chunk, s.level);
   describe(f, r.partial, "bytes of the last record, cut short (none when the source ends whole)");
 }
 
@@ -182,13 +183,13 @@ void define_samples(NcFile& f, int root, SampleColumns& g, const ProductSettings
   const NcVar kind =
       define_values(f, g.notice_kind, g.group, "notice_kind", NC_UBYTE, notice, m, s.level);
   describe(f, kind, "what the notice says");
-  const unsigned char kinds[] = {1, 2};
+  const unsigned char kinds[] = {kNoticeLostLock, kNoticeStatusChanged};
   put_flags(f, kind, NC_UBYTE, kinds, 2, "lost_lock status_changed");
 }
 
 // One group's values along line, with its channel coordinate.
-void define_group(NcFile& f, int group, int line, StagedColumn& c, const GroupView& view,
-                  nc_type type, const ProductSettings& s) {
+NcVar define_group(NcFile& f, int group, int line, StagedColumn& c, const GroupView& view,
+                   nc_type type, const ProductSettings& s) {
   char dim_name[64];
   std::snprintf(dim_name, sizeof dim_name, "%s_channel", view.name);
   const size_t count = static_cast<size_t>(view.value_count);
@@ -213,11 +214,7 @@ void define_group(NcFile& f, int group, int line, StagedColumn& c, const GroupVi
                       "read 12 rows further on; the fourth value less the word of channel 79 "
                       "12 rows further on");
   }
-  // The coordinate's values go in with the definitions: it does not grow.
-  if (nc_good(f)) {
-    const size_t start = 0;
-    nc_write(f, coordinate, &start, &count, view.channel);
-  }
+  return coordinate;
 }
 
 void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings& s) {
@@ -244,14 +241,15 @@ void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings&
            "seconds of the time of day, BCD digits as read (channel 66, low byte)");
   define_time(f, h.time, h.group, line, n, s);
   for (int i = 0; i < kNamedGroups; ++i) {
-    define_group(f, h.group, line, h.groups[i], p.views[i], NC_INT, s);
+    h.group_channels[i] = define_group(f, h.group, line, h.groups[i], p.views[i], NC_INT, s);
   }
   for (int i = 0; i < kNamedGroups; ++i) {
-    define_group(f, h.group, line, h.raw_groups[i], p.raw_views[i], NC_USHORT, s);
+    h.raw_group_channels[i] =
+        define_group(f, h.group, line, h.raw_groups[i], p.raw_views[i], NC_USHORT, s);
   }
   const int channel = nc_new_dimension(f, h.group, "channel", kChannelCount);
-  const NcVar coordinate = nc_new_variable(f, h.group, "channel", NC_INT, 1, &channel);
-  describe(f, coordinate, "housekeeping channel (format offset): rows counted from the sync row");
+  h.channel = nc_new_variable(f, h.group, "channel", NC_INT, 1, &channel);
+  describe(f, h.channel, "housekeeping channel (format offset): rows counted from the sync row");
   const int dims[] = {line, channel};
   const size_t extent[] = {kChannelCount};
   const NcVar engineering =
@@ -262,12 +260,22 @@ void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings&
                                   extent, n, s.level);
   describe(f, raw, "every housekeeping channel, raw words of column 4 (hkrawdump -g)");
   nc_put_text(f, raw, "coordinates", time_name(s));
-  if (nc_good(f)) {
-    int32_t numbers[kChannelCount];
-    for (int k = 0; k < kChannelCount; ++k) numbers[k] = k;
-    const size_t start = 0, count = kChannelCount;
-    nc_write(f, coordinate, &start, &count, numbers);
+}
+
+// The channel numbers: coordinates that do not grow.
+void write_channel_numbers(NcFile& f, const Product& p) {
+  const HousekeepingColumns& h = p.housekeeping;
+  const size_t start = 0;
+  for (int i = 0; i < kNamedGroups; ++i) {
+    size_t count = static_cast<size_t>(p.views[i].value_count);
+    nc_write(f, h.group_channels[i], &start, &count, p.views[i].channel);
+    count = static_cast<size_t>(p.raw_views[i].value_count);
+    nc_write(f, h.raw_group_channels[i], &start, &count, p.raw_views[i].channel);
   }
+  int32_t numbers[kChannelCount];
+  for (int k = 0; k < kChannelCount; ++k) numbers[k] = k;
+  const size_t count = kChannelCount;
+  nc_write(f, h.channel, &start, &count, numbers);
 }
 
 void define_globals(NcFile& f, const ProductSettings& s) {
@@ -288,7 +296,46 @@ void define_globals(NcFile& f, const ProductSettings& s) {
 
 }  // namespace
 
-void define_product(Product& p, const ProductSettings& s) {
+namespace {
+
+void list_samples(Product& p, SampleColumns& g) {
+  StagedColumn* columns[] = {&g.record,     &g.subframe, &g.interferogram, &g.status,
+                             &g.time,       &g.value1,   &g.notice_record, &g.notice_subframe,
+                             &g.notice_kind};
+  for (StagedColumn* c : columns) p.columns[p.column_count++] = c;
+  if (!g.carriage) p.columns[p.column_count++] = &g.value2;
+}
+
+void list_columns(Product& p) {
+  p.column_count = 0;
+  for (StagedColumn& c : p.raw.words) p.columns[p.column_count++] = &c;
+  p.columns[p.column_count++] = &p.raw.trailer;
+  p.columns[p.column_count++] = &p.raw.sync_row;
+  list_samples(p, p.interferogram);
+  list_samples(p, p.carriage);
+  HousekeepingColumns& h = p.housekeeping;
+  StagedColumn* columns[] = {&h.record,   &h.subframe,    &h.sync_word, &h.interferogram,
+                             &h.hour,     &h.minute,      &h.second,    &h.time,
+                             &h.channels, &h.raw_channels};
+  for (StagedColumn* c : columns) p.columns[p.column_count++] = c;
+  for (int i = 0; i < kNamedGroups; ++i) {
+    p.columns[p.column_count++] = &h.groups[i];
+    p.columns[p.column_count++] = &h.raw_groups[i];
+  }
+}
+
+// Each column's chunks go through the writer, straight to its dataset.
+void use_writer(Product& p, const char* path, int level, int workers) {
+  writer_start(p.writer, p.file, level, workers);
+  for (int i = 0; i < p.column_count; ++i) {
+    StagedColumn& c = *p.columns[i];
+    column_use_writer(c, p.writer, open_chunk_target(p.file, path, c.var));
+  }
+}
+
+}  // namespace
+
+void define_product(Product& p, const ProductSettings& s, const char* path, int workers) {
   NcFile& f = p.file;
   make_group_views(kEngineeringTable, true, p.views);
   make_group_views(kRawTable, false, p.raw_views);
@@ -299,39 +346,18 @@ void define_product(Product& p, const ProductSettings& s) {
   p.carriage.carriage = true;
   define_samples(f, f.ncid, p.carriage, s);
   define_housekeeping(f, f.ncid, p, s);
+  // Chunks are written whole and never read back: no cache is needed.
+  nc_end_definitions(f, 0);
+  write_channel_numbers(f, p);
+  list_columns(p);
+  use_writer(p, path, s.level, workers);
 }
-
-namespace {
-
-void finish_samples(SampleColumns& g) {
-  StagedColumn* columns[] = {&g.record,     &g.subframe, &g.interferogram, &g.status,
-                             &g.time,       &g.value1,   &g.notice_record, &g.notice_subframe,
-                             &g.notice_kind};
-  for (StagedColumn* c : columns) column_finish(*c);
-  if (!g.carriage) column_finish(g.value2);
-}
-
-void finish_housekeeping(HousekeepingColumns& h) {
-  StagedColumn* columns[] = {&h.record,   &h.subframe,    &h.sync_word, &h.interferogram,
-                             &h.hour,     &h.minute,      &h.second,    &h.time,
-                             &h.channels, &h.raw_channels};
-  for (StagedColumn* c : columns) column_finish(*c);
-  for (int i = 0; i < kNamedGroups; ++i) {
-    column_finish(h.groups[i]);
-    column_finish(h.raw_groups[i]);
-  }
-}
-
-}  // namespace
 
 void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end) {
   NcFile& f = p.file;
-  for (StagedColumn& c : p.raw.words) column_finish(c);
-  column_finish(p.raw.trailer);
-  column_finish(p.raw.sync_row);
-  finish_samples(p.interferogram);
-  finish_samples(p.carriage);
-  finish_housekeeping(p.housekeeping);
+  for (int i = 0; i < p.column_count; ++i) column_finish(*p.columns[i]);
+  writer_stop(p.writer);
+  for (int i = 0; i < p.column_count; ++i) column_close(*p.columns[i]);
   if (end.partial_bytes > 0) {
     const size_t start = 0;
     nc_write(f, p.raw.partial, &start, &end.partial_bytes, end.partial);
@@ -350,4 +376,5 @@ void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end) 
     format_iso_time(text, s.date, end.last_time);
     nc_put_text(f, g, "time_coverage_end", text);
   }
+  nc_close_file(f);
 }

@@ -50,6 +50,8 @@ struct HousekeepingColumns {
   StagedColumn record, subframe, sync_word, interferogram, hour, minute, second, time;
   StagedColumn groups[kNamedGroups], raw_groups[kNamedGroups];
   StagedColumn channels, raw_channels;
+  // The coordinates that give each value's channel number.
+  NcVar group_channels[kNamedGroups], raw_group_channels[kNamedGroups], channel;
 };
 
 struct RawColumns {
@@ -59,8 +61,14 @@ struct RawColumns {
   NcVar partial;
 };
 
+// Every staged column of a product.
+constexpr int kMaxColumns = 64;
+
 struct Product {
   NcFile file;
+  ChunkWriter writer;
+  StagedColumn* columns[kMaxColumns];
+  int column_count;
   RawColumns raw;
   SampleColumns interferogram, carriage;
   HousekeepingColumns housekeeping;
@@ -79,11 +87,12 @@ struct SourceEnd {
   int32_t first_time, last_time;
 };
 
-// Defines the whole product in the open file.
-void define_product(Product& p, const ProductSettings& s);
+// Defines the whole product in the file open at path (its temporary name),
+// and starts workers threads making its chunks.
+void define_product(Product& p, const ProductSettings& s, const char* path, int workers);
 
 // Writes what the columns still hold, the cut tail and the attributes that
-// describe the whole source.
+// describe the whole source, and closes the file.
 void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end);
 
 // Version of this layout, in the product_version attribute.

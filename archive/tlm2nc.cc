@@ -1,7 +1,5 @@
 #include "tlm2nc.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "archive_io.h"
 #include "archive_run.h"
 #include "command_line.h"
 #include "exit_status.h"
@@ -31,6 +30,10 @@ constexpr const char kUsage[] =
     "\t-F input\traw telemetry file, a pipe or a FIFO\n"
     "\t-o output\tthe product (default: INPUT.nc; needed when INPUT is not a\n"
     "\t\t\tregular file)\n";
+
+// Threads making the product's chunks beside the one that reads and
+// decodes: the machines it runs on have two cores or more.
+constexpr int kWorkers = 2;
 
 struct Settings {
   const char* input;
@@ -89,7 +92,6 @@ struct Conversion {
   PendingOutput output;
   char history[kHistorySize];
   char created[kNowTextSize];
-  char default_output[PATH_MAX];
 };
 
 int fail_input(const char* input, int error) {
@@ -142,7 +144,7 @@ int convert(Conversion& c, Settings& s, int fd) {
     return kExitFailure;
   }
   nc_create_file(file, c.output.temp_path);
-  define_product(c.product, s.product);
+  define_product(c.product, s.product, c.output.temp_path, kWorkers);
   SourceEnd end{};
   bool read = nc_good(file) && convert_records(c, s, fd, end);
   char sha[kDigestTextSize];
@@ -154,15 +156,12 @@ int convert(Conversion& c, Settings& s, int fd) {
     end.first_time = c.run.first_time;
     end.last_time = c.run.last_time;
     finish_product(c.product, s.product, end);
-    nc_close_file(file);
   } else {
     digest_free(c.digest);
   }
   if (!read || !nc_good(file)) {
     if (!nc_good(file)) nc_report(file, kProgram);
-    nc_abandon_file(file);
-    pending_discard(c.output);
-    return kExitFailure;
+    pending_fail(c.output);
   }
   if (!pending_commit(c.output)) {
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, s.output, std::strerror(errno));
@@ -178,36 +177,17 @@ int tlm2nc_main(int argc, char** argv) {
   const int status = parse_options(argc, argv, s);
   if (status >= 0) return status;
   auto c = std::make_unique<Conversion>();
-  const int fd = open(s.input, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail_input(s.input, errno);
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    const int error = errno;
-    close(fd);
-    return fail_input(s.input, error);
-  }
-  if (s.output == nullptr) {
-    if (!S_ISREG(st.st_mode)) {
-      close(fd);
-      std::fprintf(stderr, "%s: %s is not a regular file: name the product with -o\n", kProgram,
-                   s.input);
-      return usage_error(nullptr, nullptr);
-    }
-    std::snprintf(c->default_output, sizeof c->default_output, "%s.nc", s.input);
-    s.output = c->default_output;
-  }
-  if (same_file(s.output, fd)) {
-    close(fd);
-    std::fprintf(stderr, "%s: %s is the input itself\n", kProgram, s.output);
-    return kExitUsage;
-  }
+  ArchiveIo io{s.input, s.output, -1, ""};
+  const int opened = open_archive_io(io, kProgram);
+  if (opened >= 0) return opened == kExitUsage ? usage_error(nullptr, nullptr) : opened;
+  s.output = io.output;
   pending_signals(kProgram, s.output);
   now_text(c->created);
   history_text(c->history, c->created, argc, argv);
   s.product.history = c->history;
   s.product.created = c->created;
   s.product.source_name = base_name(s.input);
-  const int result = convert(*c, s, fd);
-  close(fd);
+  const int result = convert(*c, s, io.fd);
+  close_archive_io(io);
   return result;
 }

@@ -67,9 +67,14 @@ tlmbatch hkdump -g |
 tlmbatch hkdump -p -- r|run 2.tlm,run1.tlm
 tlmbatch ifgextract r|run 2.tlm,run1.tlm
 tlmbatch /opt/ground/bin/ifgextract -|--,-c
+tlm2nc -|-F,-d,-h,-o,-z
+tlm2nc -d |
+tlm2nc -F run1.tlm -o n|notes.txt
+nc2tlm -F r|run 2.tlm,run1.tlm
+det2nc -|-F,-h,-o
 EOF
 
-for program in ifgextract hkdump hkrawdump retrieve tlmsynth quicklook tlmbatch; do
+for program in ifgextract hkdump hkrawdump retrieve tlmsynth quicklook tlmbatch tlm2nc nc2tlm det2nc; do
   cases=$((cases + 1))
   [[ $(complete -p "$program" 2>/dev/null) == *"-F _tlm_complete "* ]] || fail "no completion for $program"
 done
@@ -77,7 +82,7 @@ done
 # The options offered on an empty command line (for quicklook, after each
 # picture) are the letters the page documents.
 letters() { tr ',' '\n' | sed -n 's/^-\([A-Za-z]\)$/\1/p' | LC_ALL=C sort -u; }
-for program in ifgextract hkdump hkrawdump tlmsynth quicklook tlmbatch; do
+for program in ifgextract hkdump hkrawdump tlmsynth quicklook tlmbatch tlm2nc nc2tlm det2nc; do
   cases=$((cases + 1))
   if [ "$program" = quicklook ]; then
     offered=$({ offers "quicklook ifg -"; offers "quicklook hk -"; offers "quicklook retrieve -"; } | letters)

@@ -1,5 +1,6 @@
 # Bash completion of the interferometer ground tools: ifgextract, hkdump,
-# hkrawdump, retrieve, tlmsynth, quicklook and tlmbatch.  Options, file
+# hkrawdump, retrieve, tlmsynth, quicklook, tlmbatch, tlm2nc, nc2tlm and
+# det2nc.  Options, file
 # names where a file is wanted, the group options of the dumps (one per
 # run), the pictures of quicklook, and tlmbatch's tool with its options.
 #
@@ -19,6 +20,8 @@ _tlm_option_table() {
     quicklook-hk) echo "-c:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;
     tlmbatch) echo "-h -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
+    tlm2nc) echo "-h -d:word -z:word -F:file -o:file" ;;
+    nc2tlm | det2nc) echo "-h -F:file -o:file" ;;
   esac
 }
 
@@ -139,4 +142,5 @@ _tlm_complete() {
   esac
 }
 
-complete -F _tlm_complete ifgextract hkdump hkrawdump retrieve tlmsynth quicklook tlmbatch
+complete -F _tlm_complete ifgextract hkdump hkrawdump retrieve tlmsynth quicklook tlmbatch \
+  tlm2nc nc2tlm det2nc

@@ -12,11 +12,12 @@ set -euo pipefail
 # pkg-config builds a program against the installed library in the tests.
 packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot-nox parallel time
   python3 python3-dev python3-numpy python3-pytest pybind11-dev pkg-config)
+# The archive programs: the netCDF and HDF5 libraries, OpenSSL's libcrypto (SHA-256) and
+# libdeflate; ncdump for their tests; xarray, dask and the netCDF module read the products.
+packages+=(libnetcdf-dev libhdf5-dev libssl-dev libdeflate-dev netcdf-bin)
+packages+=(python3-netcdf4 python3-xarray python3-dask python3-distributed)
 # dpkg-dev (dpkg-shlibdeps) and lintian make and check the Debian package.
 packages+=(dpkg-dev lintian)
-# xarray, netCDF4, dask and dask.distributed open the archive products from the module, and
-# its tests run a campaign through a small cluster.
-packages+=(python3-xarray python3-netcdf4 python3-dask python3-distributed)
 case ${1:-} in
   --fuzz) packages+=(clang libclang-rt-dev) ;;
   "") ;;

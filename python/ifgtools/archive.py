@@ -74,8 +74,10 @@ def open_campaign(paths, group=None):
     "file" along the group's first dimension (sample, line or record),
     "<dim>_file" along the others (notice_file, partial_byte_file), so that
     (file, record) tells every sample apart although record numbers start
-    again in every product.
-    Other dimensions (channels, rows, columns) must match in every product.
+    again in every product.  An unlimited dimension that no variable leads
+    (a detection product's sample and spectral_point) takes the longest
+    product's length, the others' values padded with NaN; other dimensions
+    (channels, rows, columns) must match in every product.
 
     Attributes that all the products share are kept; those that differ
     (source, history, ...) are dropped.
@@ -89,20 +91,23 @@ def open_campaign(paths, group=None):
     paths = [os.fspath(p) for p in paths]
     if not paths:
         raise ValueError("ifgtools: open_campaign needs at least one product")
-    growing, chunks = _dimensions(netCDF4, paths[0], group)
+    growing, inner, chunks = _dimensions(netCDF4, paths[0], group)
     # The names as given, by the absolute path that xarray records.
     names = {os.path.abspath(os.path.expanduser(p)): p for p in paths}
+    # Positions along the inner dimensions let them be padded to the longest.
+    join = "outer" if inner else "exact"
     parts = []
     for i, dim in enumerate(growing):
-        tag = functools.partial(_along, dim=dim, others=set(growing) - {dim},
+        tag = functools.partial(_along, dim=dim, others=set(growing) - {dim}, inner=inner,
                                 coordinate="file" if i == 0 else f"{dim}_file", names=names,
                                 full=dask_array.full)
         parts.append(xr.open_mfdataset(
             paths, group=group, engine="netcdf4", combine="nested", concat_dim=dim,
             chunks=chunks, data_vars="minimal", coords="minimal",
-            compat="override", join="exact", combine_attrs="drop_conflicts", preprocess=tag,
+            compat="override", join=join, combine_attrs="drop_conflicts", preprocess=tag,
             parallel=_on_cluster(), inline_array=True))
-    return xr.merge(parts, compat="override", join="exact", combine_attrs="drop_conflicts")
+    campaign = xr.merge(parts, compat="override", join=join, combine_attrs="drop_conflicts")
+    return campaign.drop_vars(inner)
 
 
 def _on_cluster():
@@ -116,31 +121,36 @@ def _on_cluster():
 
 
 def _dimensions(netCDF4, path, group):
-    """The group's growing dimensions (its first dimension first, then the
-    other unlimited ones), and the dask chunks of each dimension: along a
-    growing one whole storage chunks, as many as keep each dask chunk of
+    """From one product: the group's growing dimensions (its first
+    dimension, then the other unlimited ones that lead a variable), its
+    inner unlimited dimensions, and the dask chunks of each dimension: along
+    a growing one whole storage chunks, as many as keep each dask chunk of
     every variable within _CHUNK_BYTES; whole along the others."""
     with netCDF4.Dataset(path) as root:
         g = root[group] if group is not None else root
         dims = list(g.dimensions.values())
         if not dims:
             raise ValueError(f"ifgtools: {path}: group {group!r} has no dimensions")
-        growing = [dims[0].name] + [d.name for d in dims[1:] if d.isunlimited()]
+        leading = {v.dimensions[0] for v in g.variables.values() if v.dimensions}
+        growing = [dims[0].name] + [d.name for d in dims[1:] if d.isunlimited() and d.name in leading]
+        inner = [d.name for d in dims if d.isunlimited() and d.name not in growing]
         chunks = {d.name: -1 for d in dims}
         for v in g.variables.values():
             storage = v.chunking()
             if v.dimensions and v.dimensions[0] in growing and isinstance(storage, list):
                 row_bytes = v.dtype.itemsize * math.prod(v.shape[1:])
-                rows = max(1, _CHUNK_BYTES // (row_bytes * storage[0])) * storage[0]
+                rows = max(1, _CHUNK_BYTES // max(1, row_bytes * storage[0])) * storage[0]
                 dim = v.dimensions[0]
                 chunks[dim] = rows if chunks[dim] == -1 else min(chunks[dim], rows)
-        return growing, chunks
+        return growing, inner, chunks
 
 
-def _along(ds, dim, others, coordinate, names, full):
+def _along(ds, dim, others, inner, coordinate, names, full):
     """One product's variables along dim (and the fixed ones), with a lazy
-    coordinate naming the product for each element."""
+    coordinate naming the product for each element, and positions along the
+    inner dimensions."""
     ds = ds.drop_vars([name for name, v in ds.variables.items() if others.intersection(v.dims)])
+    ds = ds.assign_coords({d: range(ds.sizes[d]) for d in inner})
     source = ds.encoding["source"]
     chunks = ds.chunks.get(dim, (ds.sizes[dim],))
     name = full(ds.sizes[dim], names.get(source, source), dtype=object, chunks=chunks)

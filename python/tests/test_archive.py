@@ -214,17 +214,53 @@ for call in (lambda: ifgtools.open_product({products['locks']!r}, "raw"),
 
 # ---- Detection products ----------------------------------------------------------
 
-@pytest.mark.skipif(not TOOLS["det2nc"], reason="det2nc is not built on this branch")
-def test_detection_product_equals_read_detection(tmp_path):
-    det = tmp_path / "all.det"
-    subprocess.run([TOOLS["detsynth"], "-n", "5", "-s", "500", "-c", "3000", "-o", str(det)], check=True)
-    subprocess.run([TOOLS["det2nc"], "-F", str(det), "-o", str(tmp_path / "all.nc")], check=True)
-    entries = ifgtools.read_detection(det)
-    ds = ifgtools.open_product(tmp_path / "all.nc")
-    assert ds.sizes["entry"] == len(entries)
-    for i, e in enumerate(entries):
-        n, m = len(e.samples), len(e.spectrum)
-        assert (ds.number[i], tuple(ds.first[i].values), ds.sample_count[i], ds.spectrum_count[i]) == (
-            e.number, e.first, n, m)
-        assert np.array_equal(ds.samples[i, :n], e.samples) and np.isnan(ds.samples[i, n:]).all()
-        assert np.array_equal(ds.spectrum[i, :m], e.spectrum)
+# Two files whose longest blocks differ: detsynth's options.
+DETECTIONS = {"wide": ["-n", "4", "-s", "500", "-c", "3000"], "narrow": ["-n", "3", "-s", "120", "-c", "700"]}
+
+
+@pytest.fixture(scope="module")
+def detections(tmp_path_factory):
+    """Name -> (detection file, its product)."""
+    folder = tmp_path_factory.mktemp("detections")
+    files = {}
+    for name, options in DETECTIONS.items():
+        det, product = str(folder / f"{name}.det"), str(folder / f"{name}.nc")
+        subprocess.run([TOOLS["detsynth"], *options, "-o", det], check=True)
+        subprocess.run([TOOLS["det2nc"], "-F", det, "-o", product], check=True)
+        files[name] = det, product
+    return files
+
+
+def detection_arrays(entries, width, spectral_width):
+    """What read_detection gives, as a product holds it (NaN past each count).
+    read_detection has no header values beyond number and first yet."""
+    def padded(blocks, n):
+        out = np.full((len(blocks), n), np.nan, np.float32)
+        for row, block in zip(out, blocks):
+            row[:len(block)] = block
+        return out
+    return {"number": [e.number for e in entries], "first": [e.first for e in entries],
+            "sample_count": [len(e.samples) for e in entries], "spectrum_count": [len(e.spectrum) for e in entries],
+            "samples": padded([e.samples for e in entries], width),
+            "spectrum": padded([e.spectrum for e in entries], spectral_width)}
+
+
+@pytest.mark.parametrize("name", sorted(DETECTIONS))
+def test_detection_product_equals_read_detection(detections, name):
+    det, product = detections[name]
+    ds = ifgtools.open_product(product)
+    for variable, want in detection_arrays(ifgtools.read_detection(det), ds.sizes["sample"],
+                                           ds.sizes["spectral_point"]).items():
+        assert np.array_equal(ds[variable].values, want, equal_nan=variable in ("samples", "spectrum")), variable
+
+
+def test_detection_campaign_pads_the_shorter_products(detections):
+    names = ["narrow", "wide"]
+    campaign = ifgtools.open_campaign([detections[n][1] for n in names])
+    entries = [ifgtools.read_detection(detections[n][0]) for n in names]
+    want = detection_arrays(entries[0] + entries[1], 500, 3000)
+    assert campaign.sizes["sample"] == 500 and campaign.samples.dtype == np.float32
+    assert set(campaign.variables) == set(ifgtools.open_product(detections["wide"][1]).variables) | {"file"}
+    for variable, values in want.items():
+        assert np.array_equal(campaign[variable].values, values, equal_nan=variable in ("samples", "spectrum")), variable
+    assert list(campaign.file.values) == [detections[n][1] for n, e in zip(names, entries) for _ in e]

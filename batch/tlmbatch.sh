@@ -3,28 +3,44 @@
 # over many telemetry files through GNU parallel, on this machine or spread
 # over several, each file's text into an output file of its own.
 #
-#   tlmbatch [-j JOBS] [-o DIR] [-s SUFFIX] [-l JOBLOG] [-S LOGINFILE] [-a LIST]
-#            TOOL [TOOL-OPTION... --] [FILE...]
+#   tlmbatch [-rt] [-j JOBS] [-o DIR] [-s SUFFIX] [-l JOBLOG] [-S LOGINFILE]
+#            [-a LIST] TOOL [TOOL-OPTION... --] [FILE...]
 #
 # An output file is never left looking complete when it is not: the tool
 # writes NAME.partial, which becomes NAME when the tool ends well (status
 # 0) and NAME.failed when it does not; a job stopped midway removes it.
-# The summary at the end lists the files that ended badly with the tool's
-# status and end message.  Exit status: 0 every file ended well, 1 some
-# ended badly, 2 usage or setup error (nothing run), 3 some files were not
-# run; stopped by a signal, tlmbatch ends by that signal after its summary.
+# So NAME is there only when it is complete, and a run with -r skips the
+# files whose NAME is there already.  The summary at the end lists the
+# files that ended badly with the tool's status and end message.  Exit
+# status: 0 every file ended well, 1 some ended badly, 2 usage or setup
+# error (nothing run), 3 some files were not run; stopped by a signal,
+# tlmbatch ends by that signal after its summary.
 set -uo pipefail
 
+# The tools that tlmbatch runs, one a line: the name; its options as a
+# getopt string (a letter followed by : takes a value), less -F, which
+# tlmbatch gives with each file, and -h; and how its end message starts
+# when the input ends inside a record (for -t).
+tool_table='
+ifgextract|c|Byte mismatch reading
+hkdump|Xfspmvxg:|Mismatch data
+hkrawdump|Xfspmvxg:|Mismatch data
+'
+tool_names=$(awk -F '|' 'NF { printf "%s%s", n++ ? ", " : "", $1 }' <<<"$tool_table")
+
 usage() {
-  cat <<'EOF'
-usage: tlmbatch [-j JOBS] [-o DIR] [-s SUFFIX] [-l JOBLOG] [-S LOGINFILE] [-a LIST]
-                TOOL [TOOL-OPTION... --] [FILE...]
-  TOOL: ifgextract, hkdump or hkrawdump, by name (from PATH) or path; its
-  options stand before --, the telemetry files after it or in LIST.
+  cat <<EOF
+usage: tlmbatch [-rt] [-j JOBS] [-o DIR] [-s SUFFIX] [-l JOBLOG] [-S LOGINFILE]
+                [-a LIST] TOOL [TOOL-OPTION... --] [FILE...]
+  TOOL: one of $tool_names, by name (from PATH) or path;
+  its options stand before --, the telemetry files after it or in LIST.
+  -r            resume: skip the files whose complete output is there already
+  -t            a file that ends inside a record (cut short) ends well: its
+                output holds every whole record
   -j JOBS       jobs at once on each machine (default: one per core)
   -o DIR        outputs into DIR (default: beside each input)
   -s SUFFIX     output name: input name + SUFFIX (default: .TOOL-OPTIONS.txt)
-  -l JOBLOG     GNU parallel's job log (default: tlmbatch.joblog in DIR or .)
+  -l JOBLOG     GNU parallel's job log, added to (default: tlmbatch.joblog in DIR or .)
   -S LOGINFILE  spread the files over the machines of a GNU parallel login file
   -a LIST       telemetry file names, one per line (- for standard input)
 EOF
@@ -36,15 +52,18 @@ fail() {
 }
 
 # One file, run as a job of GNU parallel, here or on another machine, so it
-# uses nothing but its arguments: SEQUENCE FOLDER TOOL [OPTION...] INPUT
-# OUTPUT, the names taken from FOLDER (where tlmbatch was started).
-# Prints one result line, "sequence <TAB> status <TAB> end message" (the
-# last line the tool wrote on standard error), and ends with the tool's
-# status (1 when the output cannot be written).
+# uses nothing but its arguments: SEQUENCE FOLDER CUT TOOL [OPTION...] INPUT
+# OUTPUT, the names taken from FOLDER (where tlmbatch was started); CUT,
+# when not empty, is how the tool's end message starts for an input that
+# ends inside a record, which then ends well.  Prints one result line,
+# "sequence <TAB> status <TAB> cut <TAB> end message" (the last line the
+# tool wrote on standard error; cut is 1 for a file cut short that ended
+# well, else 0), and ends with the tool's status (0 for a file cut short
+# that ended well, 1 when the output cannot be written).
 tlmbatch_job() {
-  local seq=$1 folder=$2 tool=$3 input=${*: -2:1} output=${*: -1}
-  local -a options=("${@:4:$#-5}")
-  local partial=$output.partial message status
+  local seq=$1 folder=$2 cut=$3 tool=$4 input=${*: -2:1} output=${*: -1}
+  local -a options=("${@:5:$#-6}")
+  local partial=$output.partial message status was_cut=0
   trap 'rm -f -- "$partial"; exit 143' TERM
   trap 'rm -f -- "$partial"; exit 130' INT
   if ! cd -- "$folder" 2>/dev/null; then
@@ -56,6 +75,10 @@ tlmbatch_job() {
   else
     message=$("$tool" "${options[@]}" -F "$input" 2>&1 >"$partial")
     status=$?
+    message=${message##*$'\n'}
+    if [ "$status" -ne 0 ] && [ -n "$cut" ] && [[ $message == "$cut at record "* ]]; then
+      status=0 was_cut=1
+    fi
     local target=$output
     [ "$status" -eq 0 ] || target=$output.failed
     if ! mv -f -- "$partial" "$target" 2>/dev/null; then
@@ -67,13 +90,15 @@ tlmbatch_job() {
     [ "$status" -ne 0 ] || rm -f -- "$output.failed"
   fi
   message=${message##*$'\n'}
-  printf '%s\t%s\t%s\n' "$seq" "$status" "${message//$'\t'/ }"
+  printf '%s\t%s\t%s\t%s\n' "$seq" "$status" "$was_cut" "${message//$'\t'/ }"
   return "$status"
 }
 
-jobs="" outdir="" suffix="" joblog="" loginfile="" list=""
-while getopts ':j:o:s:l:S:a:h' opt; do
+jobs="" outdir="" suffix="" joblog="" loginfile="" list="" resume="" accept_cut=""
+while getopts ':j:o:s:l:S:a:rth' opt; do
   case $opt in
+    r) resume=yes ;;
+    t) accept_cut=yes ;;
     j) jobs=$OPTARG ;;
     o) outdir=$OPTARG ;;
     s) suffix=$OPTARG ;;
@@ -91,10 +116,9 @@ shift $((OPTIND - 1))
 tool=$1
 shift
 tool_name=$(basename -- "$tool")
-case $tool_name in
-  ifgextract | hkdump | hkrawdump) ;;
-  *) fail "'$tool' is not one of the raw-data tools (ifgextract, hkdump, hkrawdump)" ;;
-esac
+tool_row=$(awk -F '|' -v name="$tool_name" '$1 == name' <<<"$tool_table")
+[ -n "$tool_row" ] || fail "'$tool' is not one of the raw-data tools ($tool_names)"
+IFS='|' read -r _ tool_options cut_message <<<"$tool_row"
 if [[ $tool = */* ]]; then
   [[ $tool = /* ]] || tool=$PWD/$tool
   [ -x "$tool" ] || fail "$tool: not an executable program"
@@ -109,9 +133,19 @@ if printf '%s\n' "$@" | grep -qx -- '--'; then
   shift
 fi
 inputs=("$@")
-for word in "${options[@]}"; do
-  [[ $word != -*[Fh]* ]] || fail "$word: tlmbatch gives the tool its -F file itself; -h is not for a run"
+# The options as the tool's getopt reads them, checked against its own
+# option set: a tool may pass over an option it does not know and go on,
+# and every file would seem to end well.
+OPTIND=1
+while [ ${#options[@]} -gt 0 ] && getopts ":${tool_options}Fh" opt "${options[@]}"; do
+  case $opt in
+    F | h) fail "-$opt: tlmbatch gives the tool its -F file itself; -h is not for a run" ;;
+    :) fail "-$OPTARG: $tool_name's option wants a value" ;;
+    \?) fail "-$OPTARG: not an option of $tool_name" ;;
+  esac
 done
+[ "$OPTIND" -gt ${#options[@]} ] ||
+  fail "${options[OPTIND - 1]}: not an option of $tool_name (its options go before --, the files after it)"
 if [ ${#options[@]} -eq 0 ]; then
   for word in "${inputs[@]}"; do
     [[ $word != -* ]] || fail "$word: the tool's options go before -- and the files after it"
@@ -138,6 +172,7 @@ if [ -n "$outdir" ]; then
   mkdir -p -- "$outdir" 2>/dev/null && [ -w "$outdir" ] || fail "$outdir: cannot write into that folder"
 fi
 joblog=${joblog:-${outdir:+$outdir/}tlmbatch.joblog}
+[[ $joblog != +* ]] || joblog=./$joblog  # a leading + would tell GNU parallel to add to the log
 
 # Every output name; two files that would write one output stop the run.
 outputs=()
@@ -152,17 +187,31 @@ for i in "${!outputs[@]}"; do
   writer[${resolved[i]}]=$i
 done
 
+# The files to run: all, or with -r those without a complete output.
+todo=()
+for i in "${!inputs[@]}"; do
+  [ -n "$resume" ] && [ -e "${outputs[i]}" ] || todo+=("$i")
+done
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/tlmbatch.XXXXXX") || fail "cannot make a temporary folder"
 trap 'rm -rf "$work"' EXIT
-printf '%s\0' "${inputs[@]}" >"$work/inputs"
-printf '%s\0' "${outputs[@]}" >"$work/outputs"
+: >"$work/inputs"
+: >"$work/outputs"
+for i in "${todo[@]}"; do
+  printf '%s\0' "${inputs[i]}" >>"$work/inputs"
+  printf '%s\0' "${outputs[i]}" >>"$work/outputs"
+done
 
 # --will-cite: the citation notice would stop the first run on a terminal.
-args=(--will-cite --null --joblog "$joblog")
+# The job log of an earlier run is added to (GNU parallel's +), so that a
+# run resumed with -r keeps the record of the first.
+args=(--will-cite --null --joblog "$([ ! -s "$joblog" ] || echo +)$joblog")
 [ -z "$jobs" ] || args+=(-j "$jobs")
 [ -z "$loginfile" ] || args+=(--sshloginfile "$loginfile" --env tlmbatch_job)
 [ ! -t 2 ] || args+=(--bar)
-command=(tlmbatch_job '{#}' "$(printf '%q' "$PWD")" "$(printf '%q' "$tool")")
+cut=""
+[ -z "$accept_cut" ] || cut=$cut_message
+command=(tlmbatch_job '{#}' "$(printf '%q' "$PWD")" "$(printf '%q' "$cut")" "$(printf '%q' "$tool")")
 for word in "${options[@]}"; do command+=("$(printf '%q' "$word")"); done
 command+=('{1}' '{2}')
 export -f tlmbatch_job
@@ -177,15 +226,17 @@ parallel "${args[@]}" "${command[@]}" :::: "$work/inputs" ::::+ "$work/outputs" 
 parallel_pid=$!
 while ! wait "$parallel_pid" && kill -0 "$parallel_pid" 2>/dev/null; do :; done
 
-declare -A status_of message_of
-while IFS=$'\t' read -r seq status message; do
+declare -A status_of cut_of message_of
+while IFS=$'\t' read -r seq status was_cut message; do
   status_of[$seq]=$status
+  cut_of[$seq]=$was_cut
   message_of[$seq]=$message
 done <"$work/results"
 
-bad=0 not_done=0 report=()
-for i in "${!inputs[@]}"; do
-  seq=$((i + 1))
+bad=0 cut_short=0 not_done=0 report=()
+for seq in "${!todo[@]}"; do
+  i=${todo[seq]}
+  seq=$((seq + 1))
   if [ -z "${status_of[$seq]:-}" ]; then
     not_done=$((not_done + 1))
     report+=("${inputs[i]}: not run")
@@ -194,9 +245,16 @@ for i in "${!inputs[@]}"; do
     kept="output kept as ${outputs[i]}.failed"
     [ -e "${outputs[i]}.failed" ] || kept="no output"
     report+=("${inputs[i]}: status ${status_of[$seq]}: ${message_of[$seq]} ($kept)")
+  elif [ "${cut_of[$seq]}" -eq 1 ]; then
+    cut_short=$((cut_short + 1))
+    report+=("${inputs[i]}: cut short: ${message_of[$seq]} (every whole record in ${outputs[i]})")
   fi
 done
-line="tlmbatch: ${#inputs[@]} files, $((${#inputs[@]} - bad - not_done)) ended well, $bad ended badly"
+skipped=$((${#inputs[@]} - ${#todo[@]}))
+line="tlmbatch: ${#inputs[@]} files, $((${#todo[@]} - bad - not_done)) ended well"
+[ "$cut_short" -eq 0 ] || line+=" ($cut_short cut short)"
+line+=", $bad ended badly"
+[ "$skipped" -eq 0 ] || line+=", $skipped done before"
 [ "$not_done" -eq 0 ] || line+=", $not_done not run"
 echo "$line; job log $joblog"
 [ ${#report[@]} -eq 0 ] || printf '  %s\n' "${report[@]}"

@@ -10,6 +10,7 @@
 set -uo pipefail
 
 tlmbatch=${1:?} tlmsynth=${2:?} ifgextract=${3:?} hkdump=${4:?} hkrawdump=${5:?}
+from_source_tree=$(cd "$(dirname "$0")/.." && pwd)/scripts/tlmbatch.sh
 command -v parallel >/dev/null || { echo "GNU parallel is not installed: skipped"; exit 77; }
 
 # shellcheck source=../tests/support/shell_checks.sh
@@ -139,7 +140,46 @@ $ifgextract --|no telemetry files given
 -q $ifgextract campaign/run2.tlm|unknown option -q
 -s a/b $ifgextract campaign/run2.tlm|holds no /
 $ifgextract campaign/run2.tlm campaign/../campaign/run2.tlm|would both be written
+$ifgextract -C -- campaign/run2.tlm|-C: not an option of ifgextract
+$hkdump -Xh -- campaign/run2.tlm|-h: tlmbatch gives the tool its -F
+$hkdump -p stray -- campaign/run2.tlm|stray: not an option of hkdump
+$hkdump -p -g -- campaign/run2.tlm|-g: hkdump's option wants a value
 EOF
+
+start "resumed from the source tree: files done before skipped, a cut file ended well, the job log added to"
+"${as_tester[@]}" mkdir later
+"${as_tester[@]}" "$tlmsynth" -n 3 -o later/a.tlm
+"${as_tester[@]}" "$tlmsynth" -n 3 -t 500 -o later/b.tlm
+"${as_tester[@]}" "$tlmsynth" -n 2 -o later/c.tlm
+chmod 000 later/c.tlm
+later=(later/a.tlm later/b.tlm later/c.tlm)
+"${as_tester[@]}" "$from_source_tree" -t -o resumed "$hkdump" -p -- "${later[@]}" >summary 2>errors
+[ $? -eq 1 ] || fail "first run: status not 1"
+"${as_tester[@]}" "$hkdump" -p -F later/b.tlm >expected 2>/dev/null
+cmp -s expected resumed/b.tlm.hkdump-p.txt || fail "the cut file's output is not every whole record"
+diff - summary <<EOF || fail "first run's summary"
+tlmbatch: 3 files, 2 ended well (1 cut short), 1 ended badly; job log resumed/tlmbatch.joblog
+  later/b.tlm: cut short: Mismatch data at record 4 (every whole record in resumed/b.tlm.hkdump-p.txt)
+  later/c.tlm: status 1: later/c.tlm: Permission denied (output kept as resumed/c.tlm.hkdump-p.txt.failed)
+EOF
+# As if the run had stopped before a.tlm; the skipped output stays as it is.
+rm resumed/a.tlm.hkdump-p.txt
+echo kept >resumed/b.tlm.hkdump-p.txt
+chmod 644 later/c.tlm
+"${as_tester[@]}" "$from_source_tree" -r -o resumed "$hkdump" -p -- "${later[@]}" >summary 2>errors
+[ $? -eq 0 ] || fail "resumed run: status not 0"
+[ "$(cat summary)" = "tlmbatch: 3 files, 2 ended well, 0 ended badly, 1 done before; job log resumed/tlmbatch.joblog" ] ||
+  fail "resumed run's summary: $(cat summary)"
+[ "$(cat resumed/b.tlm.hkdump-p.txt)" = kept ] || fail "a file done before was run again"
+for name in a c; do
+  "${as_tester[@]}" "$hkdump" -p -F later/$name.tlm >expected 2>/dev/null
+  cmp -s expected resumed/$name.tlm.hkdump-p.txt || fail "$name.tlm not run on resuming"
+done
+[ ! -e resumed/c.tlm.hkdump-p.txt.failed ] || fail "the failed output of c.tlm is left beside its complete one"
+# One heading, then the jobs of both runs (in the order they ended).
+[ "$(head -1 resumed/tlmbatch.joblog | cut -f7)" = Exitval ] &&
+  [ "$(tail -n +2 resumed/tlmbatch.joblog | cut -f7 | sort | tr '\n' ' ')" = "0 0 0 0 1 " ] ||
+  fail "job log: $(cat resumed/tlmbatch.joblog)"
 
 start "a run stopped midway leaves no output that looks complete"
 mkdir -p slow

@@ -7,7 +7,7 @@
 #           without sample flag, a gain code moving by a random 1 to 3 steps
 #           at every group: no branch on the data can be predicted.
 # Each run is set against two yardsticks: the plain printf rendering of the
-# same lines (bench/ifgextract_stdio), and cat moving the same output bytes,
+# same lines (tests/support/ifgextract_stdio), and cat moving the same output bytes,
 # saved to a file first, to /dev/null.  The three run in turn (ifgextract,
 # plain, cat, ifgextract, ...) so that drift of the machine hits all alike;
 # the medians of the per-round ratios are reported: plain/ifgextract (how
@@ -15,7 +15,7 @@
 # times the time of moving the output bytes).
 #
 # usage: bench/ifgextract_bench.sh [BUILD_DIR [RECORDS [ROUNDS]]]
-#   BUILD_DIR  build tree holding ifgextract/, bench/, tlmsynth/ (default: build)
+#   BUILD_DIR  build tree holding ifgextract/, tests/support/, tlmsynth/ (default: build)
 #   RECORDS    records per file (default: 2000, 21.5 MB)
 #   ROUNDS     timed rounds per file and mode (default: 11)
 set -euo pipefail
@@ -25,7 +25,7 @@ records=${2:-2000}
 rounds=${3:-11}
 
 tool=$build/ifgextract/ifgextract
-plain=$build/bench/ifgextract_stdio
+plain=$build/tests/support/ifgextract_stdio
 synth=$build/tlmsynth/tlmsynth
 for p in "$tool" "$plain" "$synth"; do
   [ -x "$p" ] || { echo "ifgextract_bench: $p not built (cmake --build $build)" >&2; exit 1; }

@@ -50,6 +50,8 @@ retrieve |
 retrieve -|
 tlmsynth -o n|notes.txt
 tlmsynth -n |
+detsynth -F plain -|-F,-c,-f,-h,-n,-o,-p,-r,-s
+detsynth -o n|notes.txt
 quicklook |hk,ifg,retrieve
 quicklook i|ifg
 quicklook ifg -|-k,-n,-o
@@ -74,7 +76,7 @@ nc2tlm -F r|run 2.tlm,run1.tlm
 det2nc -|-F,-h,-o
 EOF
 
-for program in ifgextract hkdump hkrawdump retrieve tlmsynth quicklook tlmbatch tlm2nc nc2tlm det2nc; do
+for program in ifgextract hkdump hkrawdump retrieve tlmsynth detsynth quicklook tlmbatch tlm2nc nc2tlm det2nc; do
   cases=$((cases + 1))
   [[ $(complete -p "$program" 2>/dev/null) == *"-F _tlm_complete "* ]] || fail "no completion for $program"
 done
@@ -82,7 +84,7 @@ done
 # The options offered on an empty command line (for quicklook, after each
 # picture) are the letters the page documents.
 letters() { tr ',' '\n' | sed -n 's/^-\([A-Za-z]\)$/\1/p' | LC_ALL=C sort -u; }
-for program in ifgextract hkdump hkrawdump tlmsynth quicklook tlmbatch tlm2nc nc2tlm det2nc; do
+for program in ifgextract hkdump hkrawdump tlmsynth detsynth quicklook tlmbatch tlm2nc nc2tlm det2nc; do
   cases=$((cases + 1))
   if [ "$program" = quicklook ]; then
     offered=$({ offers "quicklook ifg -"; offers "quicklook hk -"; offers "quicklook retrieve -"; } | letters)

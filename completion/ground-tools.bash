@@ -1,6 +1,6 @@
 # Bash completion of the interferometer ground tools: ifgextract, hkdump,
-# hkrawdump, retrieve, tlmsynth, quicklook, tlmbatch, tlm2nc, nc2tlm and
-# det2nc.  Options, file
+# hkrawdump, retrieve, tlmsynth, detsynth, quicklook, tlmbatch, tlm2nc, nc2tlm
+# and det2nc.  Options, file
 # names where a file is wanted, the group options of the dumps (one per
 # run), the pictures of quicklook, and tlmbatch's tool with its options.
 #
@@ -16,10 +16,11 @@ _tlm_option_table() {
     ifgextract) echo "-c -h -F:file" ;;
     hkdump | hkrawdump) echo "-h -X -F:file -f -s -p -m -v -x -g:word" ;;
     tlmsynth) echo "-h -c -u -g -n:word -s:word -S:word -i:word -k:word -d:word -t:word -r:word -w:word -W:word -o:file" ;;
+    detsynth) echo "-h -n:word -s:word -c:word -f:word -r:word -p:word -F:word -o:file" ;;
     quicklook-ifg) echo "-n:word -o:file -k:folder" ;;
     quicklook-hk) echo "-c:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;
-    tlmbatch) echo "-h -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
+    tlmbatch) echo "-h -r -t -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
     tlm2nc) echo "-h -d:word -z:word -F:file -o:file" ;;
     nc2tlm | det2nc) echo "-h -F:file -o:file" ;;
   esac
@@ -142,5 +143,5 @@ _tlm_complete() {
   esac
 }
 
-complete -F _tlm_complete ifgextract hkdump hkrawdump retrieve tlmsynth quicklook tlmbatch \
+complete -F _tlm_complete ifgextract hkdump hkrawdump retrieve tlmsynth detsynth quicklook tlmbatch \
   tlm2nc nc2tlm det2nc

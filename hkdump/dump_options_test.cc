@@ -23,6 +23,7 @@ TEST(FormatOffset, HoldsAtTheIntLimits) {
   EXPECT_EQ(parse_format_offset("-2147483648"), INT_MIN);
   EXPECT_EQ(parse_format_offset("2147483648"), INT_MAX);
   EXPECT_EQ(parse_format_offset("-2147483649"), INT_MIN);
+  EXPECT_EQ(parse_format_offset("-21474836470"), INT_MIN);  // one digit more than INT_MAX has
   EXPECT_EQ(parse_format_offset("99999999999999999999999999999"), INT_MAX);
   EXPECT_EQ(parse_format_offset("-00000000000000000000000000012"), -12);
   EXPECT_EQ(parse_format_offset("-99999999999999999999999999999x"), INT_MIN);

@@ -74,7 +74,7 @@ check_page() {
 
 ifgextract_options=$(option_string "$src/ifgextract/extract.cc" 'getopt\(') ||
   fail "ifgextract: no getopt call found in its source"
-tlmsynth_options=$(option_string "$src/tlmsynth/main.cc" 'getopt\(') ||
+tlmsynth_options=$(option_string "$src/tlmsynth/synth_options.cc" 'getopt\(') ||
   fail "tlmsynth: no getopt call found in its source"
 tlm2nc_options=$(option_string "$src/archive/tlm2nc.cc" 'getopt\(') ||
   fail "tlm2nc: no getopt call found in its source"
@@ -84,9 +84,16 @@ det2nc_options=$(option_string "$src/archive/det2nc.cc" 'getopt\(') ||
   fail "det2nc: no getopt call found in its source"
 # hkdump and hkrawdump share one command line.
 hkdump_options="hF:g:Xfspmvx"
+# Their help text (the kHelp literal, a "\tX" line per option) lists the
+# same options; their tests take the text itself from -h.
+help_letters=$(awk '/kHelp\[\] =/ { inside = 1 } inside { print } inside && /;$/ { exit }' \
+  "$src/hkdump/dump_options.cc" | sed -nE 's/^[^"]*"\\t([A-Za-z])[:\\ ].*$/\1/p' | sort -u)
+[ "$help_letters" = "$(letters_of "$hkdump_options")" ] ||
+  fail "hkdump: the help text lists $(tr '\n' ' ' <<<"$help_letters")but the options are $hkdump_options"
 
 check_page ifgextract "$ifgextract_options"
 check_page tlmsynth "$tlmsynth_options"
+check_page detsynth "$(option_string "$src/detsynth/main.cc" 'getopt\(')"
 check_page hkdump "$hkdump_options"
 check_page hkrawdump "$hkdump_options"
 check_page retrieve ""
@@ -99,7 +106,7 @@ check_page det2nc "$det2nc_options"
 # Every page in the folder is one of the above.
 for page in "$pages"/*.1; do
   case $(basename "$page" .1) in
-    ifgextract | tlmsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch) ;;
+    ifgextract | tlmsynth | detsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch) ;;
     tlm2nc | nc2tlm | det2nc) ;;
     *) fail "$(basename "$page"): a page that no check covers" ;;
   esac

@@ -39,7 +39,7 @@ deb=${debs[0]}
 # carries the Python version and machine it was built for).
 expected=$work/expected-files
 {
-  for program in det2nc hkdump hkrawdump ifgextract nc2tlm quicklook retrieve tlm2nc tlmbatch tlmsynth; do
+  for program in det2nc detsynth hkdump hkrawdump ifgextract nc2tlm quicklook retrieve tlm2nc tlmbatch tlmsynth; do
     echo "usr/bin/$program"
     echo "usr/share/bash-completion/completions/$program"
     echo "usr/share/man/man1/$program.1.gz"
@@ -68,7 +68,7 @@ wanted=(libc6 libstdc++6 "bash (>= " parallel libnetcdf libhdf5 libdeflate0 libs
 for dependency in "${wanted[@]}"; do
   [[ ", $depends" == *", $dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
-[ "$(field Recommends)" = "gnuplot-nox, python3-numpy, python3-xarray, python3-netcdf4, python3-dask, python3-distributed" ] ||
+[ "$(field Recommends)" = "gnuplot-nox, python3-numpy, bash-completion, python3-xarray, python3-netcdf4, python3-dask, python3-distributed" ] ||
   fail "Recommends: $(field Recommends)"
 # The changelog's latest entry is this version.
 version=$(field Version)
@@ -90,6 +90,7 @@ done
 "$bin/det2nc" -F "$detection" -o all.nc && [ -s all.nc ] || fail "det2nc does not run"
 mkdir retrieved && cp "$detection" retrieved/all.det
 (cd retrieved && echo 101 | "$bin/retrieve" >/dev/null) && [ -s retrieved/spectrum.dat ] || fail "retrieve does not run"
+"$bin/detsynth" -n 2 -f 7 -o made.det && [ "$(head -1 made.det)" = "1 2 7" ] || fail "detsynth does not run"
 if command -v parallel >/dev/null; then
   PATH=$bin:$PATH "$bin/tlmbatch" -o batch hkdump -p -- data.tlm >/dev/null &&
     cmp -s batch/data.tlm.hkdump-p.txt out.hkdump-p || fail "tlmbatch does not run hkdump"

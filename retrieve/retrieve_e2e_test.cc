@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,6 +28,16 @@ const std::string kOldSpectrum = "older\n";
 std::string scanned(std::initializer_list<const char*> fields) {
   std::string text = kOpening + kProcessing;
   for (const char* field : fields) text += std::string(" #=") + field + "\n";
+  return text;
+}
+// ... of entries numbered 1 to count: three asterisks from 1000 on.
+std::string scanned_up_to(int count) {
+  std::string text = scanned({});
+  char field[16];
+  for (int i = 1; i <= count; ++i) {
+    std::snprintf(field, sizeof field, i < 1000 ? "%3d" : "***", i);
+    text += std::string(" #=") + field + "\n";
+  }
   return text;
 }
 std::string written(const std::string& field) {
@@ -68,6 +79,12 @@ std::string first_lines(const std::string& text, size_t count) {
   size_t cut = 0;
   for (size_t i = 0; i < count; ++i) cut = text.find('\n', cut) + 1;
   return text.substr(0, cut);
+}
+
+std::string repeated(const std::string& line, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += line;
+  return text;
 }
 
 size_t count_lines(const std::string& text) {
@@ -191,6 +208,16 @@ TEST_F(RetrieveTest, TheFirstEntryThatCarriesTheNumberIsWritten) {
        "0.1\n1.0000001\n0\n-0\n3.4028235e+38\n1000\n0.5\n0.5\n1e-45\n",
        kSpectrum},
   };
+  // The stores fill to their last place.
+  cases.push_back({text_of({.number = 1,
+                            .sample_count = "500",
+                            .samples = "500*0.25\n",
+                            .spectrum_count = "25000",
+                            .spectrum = "24999*1 2\n"}),
+                   "1\n",
+                   {scanned({"  1"}) + written("   1") + kFinished, "", 0},
+                   repeated("0.25\n", 500),
+                   repeated("1\n", 24999) + "2\n"});
   // Numbers too wide for their field print as asterisks, but still match.
   const struct {
     int32_t number;
@@ -210,6 +237,9 @@ TEST_F(RetrieveTest, TheFirstEntryThatCarriesTheNumberIsWritten) {
 
 TEST_F(RetrieveTest, NoEntryCarriesTheNumber) {
   const std::string nothing = scanned({}) + kFinished;
+  std::string thousand;
+  for (int i = 1; i <= 1000; ++i) thousand += text_of({.number = i});
+  const std::string thousand_read = scanned_up_to(1000) + kFinished;
   expect_dialogues({
       {"", "3\n", {nothing, no_entry(3, "0 entries read"), 1}},
       {"\n  \n\r\n", "3\n", {nothing, no_entry(3, "0 entries read"), 1}},
@@ -217,27 +247,16 @@ TEST_F(RetrieveTest, NoEntryCarriesTheNumber) {
       {entries({1, 2}) + "1 2",
        "3\n",
        {scanned({"  1", "  2"}) + kFinished, no_entry(3, "2 entries read"), 1}},
+      // The scan stops at the thousandth entry, and says whether more follow.
+      {thousand + text_of({.number = 1001}),
+       "1001\n",
+       {thousand_read,
+        no_entry(1001,
+                 "1000 entries read; the scan stops at the limit of 1000 entries and the file "
+                 "holds more"),
+        1}},
+      {thousand + "\n \n", "1001\n", {thousand_read, no_entry(1001, "1000 entries read"), 1}},
   });
-}
-
-TEST_F(RetrieveTest, TheScanStopsAtTheThousandthEntry) {
-  std::string text;
-  for (int i = 1; i <= 1000; ++i) text += text_of({.number = i});
-  const ProgramResult r = run(text + text_of({.number = 1001}), "1001\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.substr(r.out.size() - 18), " #=***\n" + kFinished);
-  EXPECT_EQ(r.out.find("Written"), std::string::npos);
-  size_t progress_lines = 0;
-  for (size_t at = 0; (at = r.out.find(" #=", at)) != std::string::npos; ++at) ++progress_lines;
-  EXPECT_EQ(progress_lines, 1000u);
-  EXPECT_EQ(r.err, no_entry(1001,
-                            "1000 entries read; the scan stops at the limit of 1000 entries "
-                            "and the file holds more"));
-  EXPECT_FALSE(dir_.has("interferogram.dat"));
-
-  const ProgramResult exact = run(text + "\n \n", "1001\n");  // only blank lines after
-  EXPECT_EQ(exact.err, no_entry(1001, "1000 entries read"));
-  EXPECT_EQ(exact.status, 1);
 }
 
 // Every fault stops the run with one line that says where and what, and
@@ -312,6 +331,14 @@ TEST_F(RetrieveTest, FaultsStopTheRunWithTheirPlace) {
        "1\n",
        {scanned({}),
         file + "2: sample count 501 of entry 1 is more than the 500 values that can be held\n", 2}},
+      // A count line that runs over two lines is named by the line of its count.
+      {text_of({.number = 1, .sample_count = "501\n0.6328"}),
+       "1\n",
+       {scanned({}),
+        file + "2: sample count 501 of entry 1 is more than the 500 values that can be held\n", 2}},
+      {text_of({.number = 1, .sample_count = "2\n0.6328", .samples = "1.5 2.5x\n"}),
+       "1\n",
+       {scanned({}), file + "4: bad real \"2.5x\" in the interferogram samples of entry 1\n", 2}},
       {text_of({.number = 1, .spectrum_count = "25001"}),
        "1\n",
        {scanned({"  1"}),
@@ -320,31 +347,6 @@ TEST_F(RetrieveTest, FaultsStopTheRunWithTheirPlace) {
         2}},
   };
   expect_dialogues(cases);
-}
-
-TEST_F(RetrieveTest, TheStoresFillToTheLastPlace) {
-  const ProgramResult r = run(text_of({.number = 1,
-                                       .sample_count = "500",
-                                       .samples = "500*0.25\n",
-                                       .spectrum_count = "25000",
-                                       .spectrum = "24999*1 2\n"}),
-                              "1\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  std::string spectrum_lines;
-  for (int i = 0; i < 24999; ++i) spectrum_lines += "1\n";
-  EXPECT_EQ(dir_.read("spectrum.dat"), spectrum_lines + "2\n");
-  EXPECT_EQ(dir_.read("interferogram.dat").size(), 500u * 5);
-}
-
-TEST_F(RetrieveTest, AMissingOrUnreadableDetectionFileIsAFault) {
-  EXPECT_EQ(run_program({RETRIEVE_PATH}, "7\n", dir_.path()),
-            (ProgramResult{scanned({}), "retrieve: all.det: No such file or directory\n", 2}));
-  mkdir(dir_.path("all.det").c_str(), 0755);
-  EXPECT_EQ(run_program({RETRIEVE_PATH}, "7\n", dir_.path()),
-            (ProgramResult{scanned({}),
-                           "retrieve: all.det:1: read error (Is a directory) in the interferogram "
-                           "header of entry 1\n",
-                           2}));
 }
 
 TEST_F(RetrieveTest, EveryFormOfAGeneratedFileGivesTheSameEntry) {
@@ -389,12 +391,6 @@ TEST_F(RetrieveTest, TheSampleDetectionFile) {
   EXPECT_EQ(count_lines(dir_.read("spectrum.dat")), 2048u);
 }
 
-std::string repeated(const std::string& line, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += line;
-  return text;
-}
-
 // What stands at a name: the text of a file, "<folder>", "<missing>", or
 // for a symbolic link "-> target" on a line and what stands at the target.
 std::string describe(const std::string& path) {
@@ -413,12 +409,13 @@ void folder_at(const std::string& path) {
 }
 void give_to_nobody(const std::string& path) { (void)!chown(path.c_str(), 65534, 65534); }
 
-// The output files are opened by their names and written in place, the
-// interferogram file in full before the spectrum file is opened.  Every
-// case starts from a folder with all.det and the files of an earlier run,
-// changed by its stage; the unprivileged cases run the program as nobody
-// in a folder of root's.
-TEST_F(RetrieveTest, OutputFilesAreOpenedByTheirNamesAndWrittenInPlace) {
+// A detection file that is missing or no file is a fault.  The output files
+// are opened by their names and written in place, the interferogram file
+// in full before the spectrum file is opened.  Every case starts from a
+// folder with all.det and the files of an earlier run, changed by its
+// stage; the unprivileged cases run the program as nobody in a folder of
+// root's.
+TEST_F(RetrieveTest, FilesAreOpenedByTheirNamesAndWrittenInPlace) {
   // Under a file size limit of 1024 bytes the samples fit and the spectrum
   // does not; under 512 bytes the samples do not either.
   const Entry e = {.number = 6,
@@ -440,6 +437,22 @@ TEST_F(RetrieveTest, OutputFilesAreOpenedByTheirNamesAndWrittenInPlace) {
     std::string interferogram;
     std::string spectrum;
   } cases[] = {
+      {"all.det is missing",
+       [](const std::string& d) { unlink((d + "/all.det").c_str()); },
+       false,
+       "",
+       {scanned({}), "retrieve: all.det: No such file or directory\n", 2},
+       "old\n",
+       "older\n"},
+      {"all.det is a folder",
+       [](const std::string& d) { folder_at(d + "/all.det"); },
+       false,
+       "",
+       {scanned({}),
+        "retrieve: all.det:1: read error (Is a directory) in the interferogram header of entry 1\n",
+        2},
+       "old\n",
+       "older\n"},
       {"interferogram.dat is a folder",
        [](const std::string& d) { folder_at(d + "/interferogram.dat"); },
        false,

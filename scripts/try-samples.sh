@@ -4,9 +4,19 @@
 # in build/samples.
 set -eu  # no pipefail: head closing its pipe early is no failure here
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake --preset default >/dev/null
-cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+
+# A set-up step: its name and command shown as it starts, then run; a quiet
+# step's progress lines are left out, its warnings and errors still shown.
+setup() {
+  local name=$1 quiet=$2
+  shift 2
+  printf '== %s: %s\n' "$name" "$*"
+  if [ "$quiet" = quiet ]; then "$@" >/dev/null; else "$@"; fi
+}
+setup packages loud scripts/install-deps.sh
+setup configure quiet cmake --preset default
+echo "   (the first build of a fresh clone takes a minute or two)"
+setup build quiet cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 s=build/samples
 
 show() { printf '\n$ %s\n' "$*"; }

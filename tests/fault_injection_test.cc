@@ -31,14 +31,46 @@ class FaultTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(FaultTest, FifoFedInSmallPiecesReadsWhole) {
+// A FIFO fed in small pieces, or in two pieces with a pause between them
+// while a signal handler without SA_RESTART interrupts every wait: the
+// records are put together whole, as from the file.
+TEST_F(FaultTest, FifoFedInPiecesReadsWhole) {
   const std::string data = telemetry("data", 5, 77);
   const std::string fifo = dir_.path("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const ProgramResult direct = run_shell(kIfgextract + " -F " + data);
-  EXPECT_EQ(run_shell("(dd if=" + data + " bs=313 2>/dev/null > " + fifo + " &) ; " + kIfgextract +
-                      " -F " + fifo),
-            (ProgramResult{direct.out, "Byte mismatch reading at record 6\n", 1}));
+  const std::string small_pieces = "(dd if=" + data + " bs=313 2>/dev/null > " + fifo + " &);";
+  const std::string paused = "(dd if=" + data + " bs=20000 count=1; sleep 0.05; dd if=" + data +
+                             " bs=20000 skip=1) 2>/dev/null > " + fifo + " & " + kPreload +
+                             " SIGNALS_PATH=" + fifo;
+  const struct {
+    std::string program, feed, end;
+  } cases[] = {{kIfgextract, small_pieces, "Byte mismatch reading at record 6\n"},
+               {kIfgextract, paused, "Byte mismatch reading at record 6\n"},
+               {kIfgextract + " -c", paused, "Byte mismatch reading at record 6\n"},
+               {HKDUMP_PATH + std::string(" -p"), paused, "Mismatch data at record 6\n"}};
+  for (const auto& c : cases) {
+    const ProgramResult direct = run_shell(c.program + " -F " + data);
+    EXPECT_EQ(run_shell(c.feed + " " + c.program + " -F " + fifo),
+              (ProgramResult{direct.out, c.end, 1}))
+        << c.program << " after " << c.feed;
+  }
+}
+
+// A reader that takes a few bytes at a time: every byte is written once.
+TEST_F(FaultTest, StandardOutputTakenInPiecesLosesAndRepeatsNothing) {
+  const std::string data = telemetry("data", 3, 100);
+  dir_.put("all.det", run_program({DETSYNTH_PATH, "-n", "2", "-s", "20", "-c", "30"}).out);
+  const std::string commands[] = {kIfgextract + " -F " + data,
+                                  HKDUMP_PATH + std::string(" -v -F ") + data,
+                                  HKRAWDUMP_PATH + std::string(" -f -F ") + data,
+                                  "echo 2 | " + std::string(RETRIEVE_PATH),
+                                  TLMSYNTH_PATH + std::string(" -n 2"),
+                                  DETSYNTH_PATH + std::string(" -n 1 -s 30 -c 40")};
+  for (const std::string& command : commands) {
+    const ProgramResult whole = run_shell(command, "", dir_.path());
+    ASSERT_GT(whole.out.size(), 100u) << command;
+    EXPECT_EQ(run_shell(kPreload + " WRITE_CAP=7 " + command, "", dir_.path()), whole) << command;
+  }
 }
 
 // The tool is held back by a slow reader of its output while the file is

@@ -215,13 +215,13 @@ EOF
 test_retrieve() {
   start "interferogram and spectrum written by hand, exponents in every form"
   mkdir -p out
-  printf '0.5\n-1\n2.5e-1\n1.0D+00\n' >out/interferogram.dat
+  printf '0.5\n-1\n2.5e-1\n1.0D+00\n1.0d+02\n' >out/interferogram.dat
   seq 1 50 | awk '{ print $1 * $1 / 100 }' >out/spectrum.dat
   "$quicklook" retrieve -d out -o retrieve.png -k kr || fail "status $?"
   expect_png retrieve.png
-  expect_file kr/ifg $'0\t0.5\n1\t-1\n2\t2.5e-1\n3\t1.0e+00'
+  expect_file kr/ifg $'0\t0.5\n1\t-1\n2\t2.5e-1\n3\t1.0e+00\n4\t1.0e+02'
   [ "$(wc -l <kr/spectrum)" -eq 50 ] || fail "spectrum values lost"
-  drawn kr | grep -q "interferogram (4 values)" && drawn kr | grep -q "spectrum (50 values)" || fail "not two panels"
+  drawn kr | grep -q "interferogram (5 values)" && drawn kr | grep -q "spectrum (50 values)" || fail "not two panels"
 
   start "an empty interferogram file still gives a picture"
   mkdir -p zero

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -62,7 +63,9 @@ class RetrieveFaultTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(RetrieveFaultTest, DetectionFileFedInSmallPiecesReadsWhole) {
+// In small pieces, or in two with a pause between them while a signal
+// handler without SA_RESTART interrupts every wait.
+TEST_F(RetrieveFaultTest, DetectionFileFedInPiecesReadsWhole) {
   detections("source", 4, 300, 2000);
   std::filesystem::copy_file(path("source"), path("all.det"));
   const ProgramResult direct = retrieve("", "3\n");
@@ -70,12 +73,19 @@ TEST_F(RetrieveFaultTest, DetectionFileFedInSmallPiecesReadsWhole) {
   const std::string samples = dir_.read("interferogram.dat");
   const std::string spectrum = dir_.read("spectrum.dat");
   std::filesystem::remove(path("all.det"));
-  std::filesystem::remove(path("interferogram.dat"));
-  std::filesystem::remove(path("spectrum.dat"));
   ASSERT_EQ(mkfifo(path("all.det").c_str(), 0600), 0);
-  EXPECT_EQ(retrieve("(dd if=source bs=313 2>/dev/null > all.det &);", "3\n"), direct);
-  EXPECT_EQ(dir_.read("interferogram.dat"), samples);
-  EXPECT_EQ(dir_.read("spectrum.dat"), spectrum);
+  const std::string feeds[] = {
+      "(dd if=source bs=313 2>/dev/null > all.det &);",
+      "(dd if=source bs=20000 count=1; sleep 0.05; dd if=source bs=20000 skip=1) 2>/dev/null "
+      "> all.det & " +
+          kPreload + " SIGNALS_PATH=all.det"};
+  for (const std::string& feed : feeds) {
+    std::filesystem::remove(path("interferogram.dat"));
+    std::filesystem::remove(path("spectrum.dat"));
+    EXPECT_EQ(retrieve(feed, "3\n"), direct) << feed;
+    EXPECT_EQ(dir_.read("interferogram.dat"), samples);
+    EXPECT_EQ(dir_.read("spectrum.dat"), spectrum);
+  }
 }
 
 // The file is cut inside an early entry just after the first read: the
@@ -119,6 +129,21 @@ TEST_F(RetrieveFaultTest, UnreadableDetectionFileAndUnwritableFolder) {
   EXPECT_EQ(run_unprivileged(kRetrieve, "2\n", dir_.path()),
             (ProgramResult{kOpening, "retrieve: all.det: Permission denied\n", 2}));
   expect_earlier_files_kept();
+}
+
+// A close that fails (a file system that writes back late) leaves the file
+// in doubt: the run stops there, as for a failed write.
+TEST_F(RetrieveFaultTest, FailedCloseOfAnOutputFile) {
+  detections("all.det", 2, 10, 10);
+  const std::string written = kOpening + " #=  1\n #=  2\n Written interferogram no.=   2\n";
+  for (const std::string name : {"interferogram.dat", "spectrum.dat"}) {
+    EXPECT_EQ(
+        retrieve(kPreload + " CLOSE_FAIL_PATH=" + name, "2\n"),
+        (ProgramResult{written,
+                       "retrieve: " + name + ": Input/output error; the file is incomplete\n", 2}));
+  }
+  const std::string spectrum = dir_.read("spectrum.dat");
+  EXPECT_EQ(std::count(spectrum.begin(), spectrum.end(), '\n'), 10);
 }
 
 TEST_F(RetrieveFaultTest, DiskFillingWhileTheInterferogramIsWritten) {

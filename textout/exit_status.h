@@ -9,12 +9,12 @@
 // data was read to its end; or -h).
 constexpr int kExitOk = 0;
 
-// ifgextract, hkdump, hkrawdump and tlmsynth: the data ended inside a record
-// or could not be read, a file named on the command line does not exist or
-// could not be opened (ifgextract: see kExitOpenFailed), or the output could
-// not be written.  tlm2nc, nc2tlm and det2nc: an input that could not be
-// read, a product that could not be written or was altered, or a stop by a
-// signal.
+// ifgextract, hkdump, hkrawdump, tlmsynth and detsynth: the data ended inside
+// a record or could not be read, a file named on the command line does not
+// exist or could not be opened (ifgextract: see kExitOpenFailed), or the
+// output could not be written.  tlm2nc, nc2tlm and det2nc: an input that
+// could not be read, a product that could not be written or was altered, or
+// a stop by a signal.
 constexpr int kExitFailure = 1;
 
 // hkdump, hkrawdump, tlmsynth, detsynth, tlm2nc, nc2tlm and det2nc: a bad
@@ -29,8 +29,5 @@ constexpr int kExitOpenFailed = 255;
 constexpr int kRetrieveWritten = 0;
 constexpr int kRetrieveNoMatch = 1;
 constexpr int kRetrieveFault = 2;
-
-// detsynth: the output file could not be opened or written.
-constexpr int kDetsynthWriteFailed = 2;
 
 #endif  // TEXTOUT_EXIT_STATUS_H_

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "format/channels.h"
+#include "run_program.h"
+#include "telemetry_files.h"
 
 using namespace tlmframe;
 
@@ -113,6 +115,37 @@ TEST(Synth, NoisySamplesJumpAndScatter) {
   for (int step = 1; step <= 3; ++step) EXPECT_GT(steps[step], groups / 4) << step;
   EXPECT_NEAR(flagged, groups * 0.9, groups * 0.02);
   EXPECT_EQ(bits_seen, 0xFFFF);
+}
+
+// Every complaint names the program, a bad number is refused whole and at
+// its bounds, and a failed write is not a success.
+TEST(SynthCommand, ChecksEveryOptionAndReportsWrites) {
+  const std::string usage = run_program({TLMSYNTH_PATH, "-h"}).out;
+  ASSERT_EQ(usage.rfind("usage: tlmsynth ", 0), 0u);
+  const TempDir dir;
+  auto refused = [&](const std::string& line) { return ProgramResult{"", line + usage, 2}; };
+  expect_cases(TLMSYNTH_PATH,
+               {{{"-n", "3x"}, refused("tlmsynth: bad record count: 3x\n")},
+                {{"-n", ""}, refused("tlmsynth: bad record count: \n")},
+                {{"-d", "101"}, refused("tlmsynth: bad percentage: 101\n")},
+                {{"-k", "0"}, refused("tlmsynth: bad records per interferogram: 0\n")},
+                {{"-t", "10752"}, refused("tlmsynth: bad tail length: 10752\n")},
+                {{"-r", "4294967296"}, refused("tlmsynth: bad seed: 4294967296\n")},
+                {{"-s", "108"}, refused("tlmsynth: bad sync rows: 108\n")},
+                {{"-z"}, refused("tlmsynth: unknown option -z\n")},
+                {{"-n"}, refused("tlmsynth: option -n needs a value\n")},
+                {{"-o", dir.path("no/such")},
+                 {"", "tlmsynth: " + dir.path("no/such") + ": No such file or directory\n", 1}}});
+  EXPECT_EQ(run_program({TLMSYNTH_PATH, "-n", "2", "-d", "100", "-t", "10751", "-r", "4294967295"}),
+            (ProgramResult{synth_bytes([] {
+                             SynthOptions o = generated_records(2, 10751);
+                             o.drop_percent = 100;
+                             o.seed = 4294967295u;
+                             return o;
+                           }()),
+                           "", 0}));
+  EXPECT_EQ(run_shell("exec " + std::string(TLMSYNTH_PATH) + " -n 40 >/dev/full"),
+            (ProgramResult{"", "tlmsynth: standard output: No space left on device\n", 1}));
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ expected=$work/expected-files
   echo usr/lib/pkgconfig/tlmframe.pc
   if [ -n "$python" ]; then
     echo usr/lib/python3/dist-packages/ifgtools/__init__.py
+    echo usr/lib/python3/dist-packages/ifgtools/archive.py
     echo 'usr/lib/python3/dist-packages/ifgtools/_ifgtools.*.so'
   fi
   printf 'usr/share/doc/interferometer-ground/%s\n' README.md changelog.gz copyright

@@ -59,7 +59,7 @@ quicklook hk -c 2 n|notes.txt
 quicklook ifg -k l|logs dir
 quicklook retrieve |-d,-k,-o
 quicklook retrieve -d |logs dir,out
-tlmbatch |hkdump,hkrawdump,ifgextract
+tlmbatch |det2nc,hkdump,hkrawdump,ifgextract,tlm2nc
 tlmbatch -j 2 -o |logs dir,out
 tlmbatch -j 2 -o out hk|hkdump,hkrawdump
 tlmbatch hkdump -|--,-X,-f,-g,-m,-p,-s,-v,-x
@@ -69,6 +69,7 @@ tlmbatch hkdump -g |
 tlmbatch hkdump -p -- r|run 2.tlm,run1.tlm
 tlmbatch ifgextract r|run 2.tlm,run1.tlm
 tlmbatch /opt/ground/bin/ifgextract -|--,-c
+tlmbatch tlm2nc -|--,-d,-z
 tlm2nc -|-F,-d,-h,-o,-z
 tlm2nc -d |
 tlm2nc -F run1.tlm -o n|notes.txt

@@ -107,7 +107,7 @@ _tlm_complete_batch() {
     elif [[ $cur == */* ]]; then
       _tlm_offer_names -f "$cur"
     else
-      _tlm_offer_words "ifgextract hkdump hkrawdump" "$cur"
+      _tlm_offer_words "ifgextract hkdump hkrawdump tlm2nc det2nc" "$cur"
     fi
     return
   fi
@@ -118,10 +118,10 @@ _tlm_complete_batch() {
     [[ $word == -* ]] && options=yes
   done
   if [[ $cur == -* ]]; then
-    # The tool's own options, less -F and -h, which tlmbatch does not pass.
+    # The tool's own options, less -F, -h and -o, which tlmbatch does not pass.
     local tool_table
     tool_table=$(_tlm_option_table "${COMP_WORDS[tool]##*/}")
-    tool_table=$(tr ' ' '\n' <<<"$tool_table" | grep -v '^-[Fh]' | tr '\n' ' ')
+    tool_table=$(tr ' ' '\n' <<<"$tool_table" | grep -v '^-[Fho]' | tr '\n' ' ')
     _tlm_complete_options "$tool_table" $((tool + 1)) none
     COMPREPLY+=(--)
     mapfile -t COMPREPLY < <(compgen -W "${COMPREPLY[*]}" -- "$cur")

@@ -153,6 +153,24 @@ void writer_start(ChunkWriter& w, NcFile& file, int level, int workers) {
   for (int i = 0; i < w.workers; ++i) w.threads[i] = std::thread(work, &w);
 }
 
+namespace {
+
+// The file at path as the netCDF library opened it, among the files the
+// HDF5 library has open in this process; -1 if none.
+hid_t hdf5_file(const char* path) {
+  hid_t files[64];
+  const ssize_t n = H5Fget_obj_ids(H5F_OBJ_ALL, H5F_OBJ_FILE, 64, files);
+  for (ssize_t i = 0; i < n; ++i) {
+    char opened[PATH_MAX];
+    if (H5Fget_name(files[i], opened, sizeof opened) >= 0 && std::strcmp(opened, path) == 0) {
+      return files[i];
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
 int64_t open_chunk_target(NcFile& f, const char* path, NcVar v) {
   if (!nc_good(f)) return -1;
   char group[NC_MAX_NAME * 4 + 2];
@@ -166,18 +184,25 @@ int64_t open_chunk_target(NcFile& f, const char* path, NcVar v) {
   }
   char full[sizeof group + sizeof name + 1];
   std::snprintf(full, sizeof full, "%s/%s", std::strcmp(group, "/") == 0 ? "" : group, name);
-  // The file as the library opened it, among the files this process has open.
-  hid_t files[64];
-  const ssize_t n = H5Fget_obj_ids(H5F_OBJ_ALL, H5F_OBJ_FILE, 64, files);
-  for (ssize_t i = 0; i < n; ++i) {
-    char opened[PATH_MAX];
-    if (H5Fget_name(files[i], opened, sizeof opened) < 0 || std::strcmp(opened, path) != 0)
-      continue;
-    const hid_t d = H5Dopen2(files[i], full, H5P_DEFAULT);
-    if (d >= 0) return d;
+  const hid_t file = hdf5_file(path);
+  const hid_t d = file >= 0 ? H5Dopen2(file, full, H5P_DEFAULT) : -1;
+  if (d < 0) nc_fail(f, "finding a variable's dataset in the HDF5 file");
+  return d;
+}
+
+void limit_metadata_cache(NcFile& f, const char* path, size_t bytes) {
+  const hid_t file = hdf5_file(path);
+  H5AC_cache_config_t config;
+  config.version = H5AC__CURR_CACHE_CONFIG_VERSION;
+  if (file < 0 || H5Fget_mdc_config(file, &config) < 0) {
+    nc_fail(f, "finding the HDF5 file's metadata cache");
+    return;
   }
-  nc_fail(f, "finding a variable's dataset in the HDF5 file");
-  return -1;
+  config.set_initial_size = true;
+  config.initial_size = bytes;
+  config.max_size = bytes;
+  if (config.min_size > bytes) config.min_size = bytes;
+  if (H5Fset_mdc_config(file, &config) < 0) nc_fail(f, "limiting the HDF5 file's metadata cache");
 }
 
 void close_chunk_target(int64_t dataset) {

@@ -75,6 +75,12 @@ void writer_start(ChunkWriter& w, NcFile& file, int level, int workers);
 int64_t open_chunk_target(NcFile& f, const char* path, NcVar v);
 void close_chunk_target(int64_t dataset);
 
+// Holds the metadata cache of that file to bytes.  The chunk indexes grow
+// with the input, and the cache keeps their nodes in a form several times
+// their size on disk: left to the library, it grows by megabytes per
+// gigabyte of input until its own limit.
+void limit_metadata_cache(NcFile& f, const char* path, size_t bytes);
+
 // Room for a stage of nbytes: the chunk made from it replaces its values,
 // and deflating may add a few bytes.
 size_t stage_room(size_t nbytes);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,12 @@ TEST_F(ArchiveFaultTest, FileSizeLimitLeavesTheOldOutput) {
   EXPECT_EQ(run_shell(limited + "100; exec " + kNc2tlm + " -F " + dir_.path("whole.nc") + " -o " +
                       restored),
             (ProgramResult{"", "nc2tlm: " + restored + ": File too large\n", 1}));
+  // On standard output too, without the shell's help.
+  EXPECT_EQ(run_shell("ulimit -f 100; exec " + kNc2tlm + " -F " + dir_.path("whole.nc") + " > " +
+                      dir_.path("out")),
+            (ProgramResult{"", "nc2tlm: standard output: File too large\n", 1}));
+  EXPECT_EQ(dir_.read("out").size(), 100u * 512);  // dash counts 512-byte blocks
+  std::remove(dir_.path("out").c_str());
   EXPECT_EQ(dir_.read("data.nc"), "an earlier product");
   EXPECT_EQ(dir_.read("restored"), "an earlier file");
   EXPECT_EQ(listing(), "data\ndata.nc\nrestored\nwhole.nc\n");

@@ -1,7 +1,6 @@
 #include "chunk_writer.h"
 
 #include <hdf5.h>
-#include <malloc.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -31,12 +30,15 @@ void maker_free(ChunkMaker& m) {
   m.scratch = nullptr;
 }
 
-// Shuffles and deflates the job's data; packed stays nullptr when that
-// fails (the write then reports it).
+// Shuffles the job's values into the scratch room and deflates them back
+// into the stage; packed_bytes stays 0 when that fails (the write then
+// reports it).
 void make_chunk(ChunkMaker& m, int level, ChunkJob& job) {
-  job.packed = nullptr;
   job.packed_bytes = 0;
-  if (level == 0) return;  // written from the stage itself
+  if (level == 0) {  // written from the stage as it is
+    job.packed_bytes = job.nbytes;
+    return;
+  }
   if (m.compressor == nullptr || m.store == nullptr) return;
   if (m.scratch_bytes < job.nbytes) {
     std::free(m.scratch);
@@ -45,21 +47,12 @@ void make_chunk(ChunkMaker& m, int level, ChunkJob& job) {
     if (m.scratch == nullptr) return;
   }
   shuffle_bytes(job.data, job.nbytes, job.value_bytes, m.scratch);
-  const size_t room = deflate_bound(job.nbytes);
-  unsigned char* out = static_cast<unsigned char*>(std::malloc(room));
-  if (out == nullptr) return;
   // A padded last chunk is deflated whatever it holds: its padding costs
   // nothing then.
   const bool store =
       job.used == job.nbytes && looks_incompressible(m.compressor, m.scratch, job.nbytes);
-  libdeflate_compressor* c = store ? m.store : m.compressor;
-  const size_t n = deflate_zlib(c, m.scratch, job.nbytes, out, room);
-  if (n == 0) {
-    std::free(out);
-    return;
-  }
-  job.packed = out;
-  job.packed_bytes = n;
+  job.packed_bytes = deflate_zlib(store ? m.store : m.compressor, m.scratch, job.nbytes, job.data,
+                                  stage_room(job.nbytes));
 }
 
 void work(ChunkWriter* w) {
@@ -91,12 +84,10 @@ void fail_hdf5(NcFile& f, const char* what, const char* name) {
 // Puts a made chunk in its place, the variable grown to hold it first.
 void write_chunk(ChunkWriter& w, ChunkJob& job) {
   NcFile& f = *w.file;
-  const bool stored = w.level == 0;
-  const unsigned char* bytes = stored ? job.data : job.packed;
-  const size_t n = stored ? job.nbytes : job.packed_bytes;
+  const size_t n = job.packed_bytes;
   if (nc_good(f)) {
     const hid_t d = job.target->dataset;
-    if (bytes == nullptr) {
+    if (n == 0) {
       errno = ENOMEM;
       fail_hdf5(f, "compressing", job.target->name);
     } else {
@@ -112,13 +103,11 @@ void write_chunk(ChunkWriter& w, ChunkJob& job) {
       }
       hsize_t offset[kMaxChunkRank];
       for (int i = 0; i < kMaxChunkRank; ++i) offset[i] = job.offset[i];
-      if (!ok || H5Dwrite_chunk(d, H5P_DEFAULT, 0, offset, n, bytes) < 0) {
+      if (!ok || H5Dwrite_chunk(d, H5P_DEFAULT, 0, offset, n, job.data) < 0) {
         fail_hdf5(f, "writing", job.target->name);
       }
     }
   }
-  std::free(job.packed);
-  job.packed = nullptr;
 }
 
 // Writes the oldest job once it is made, making it here if no worker has
@@ -149,20 +138,38 @@ bool in_flight(const ChunkWriter& w, const unsigned char* data) {
 
 }  // namespace
 
+size_t stage_room(size_t nbytes) {
+  return deflate_bound(nbytes) > nbytes ? deflate_bound(nbytes) : nbytes;
+}
+
 void writer_start(ChunkWriter& w, NcFile& file, int level, int workers) {
   w.file = &file;
   w.level = level;
   w.head = w.next = w.tail = 0;
   w.stopping = false;
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);  // failures are reported once, by us
-  // Chunks come and go by the thousand: their memory is kept for the next
-  // ones rather than given back to the system and cleared again.
-  mallopt(M_MMAP_THRESHOLD, 8 << 20);
-  mallopt(M_TRIM_THRESHOLD, 32 << 20);
   maker_init(w.own, level);
   w.workers = workers < 1 ? 1 : workers > kMaxWorkers ? kMaxWorkers : workers;
   for (int i = 0; i < w.workers; ++i) w.threads[i] = std::thread(work, &w);
 }
+
+namespace {
+
+// The file at path as the netCDF library opened it, among the files the
+// HDF5 library has open in this process; -1 if none.
+hid_t hdf5_file(const char* path) {
+  hid_t files[64];
+  const ssize_t n = H5Fget_obj_ids(H5F_OBJ_ALL, H5F_OBJ_FILE, 64, files);
+  for (ssize_t i = 0; i < n; ++i) {
+    char opened[PATH_MAX];
+    if (H5Fget_name(files[i], opened, sizeof opened) >= 0 && std::strcmp(opened, path) == 0) {
+      return files[i];
+    }
+  }
+  return -1;
+}
+
+}  // namespace
 
 int64_t open_chunk_target(NcFile& f, const char* path, NcVar v) {
   if (!nc_good(f)) return -1;
@@ -177,18 +184,25 @@ int64_t open_chunk_target(NcFile& f, const char* path, NcVar v) {
   }
   char full[sizeof group + sizeof name + 1];
   std::snprintf(full, sizeof full, "%s/%s", std::strcmp(group, "/") == 0 ? "" : group, name);
-  // The file as the library opened it, among the files this process has open.
-  hid_t files[64];
-  const ssize_t n = H5Fget_obj_ids(H5F_OBJ_ALL, H5F_OBJ_FILE, 64, files);
-  for (ssize_t i = 0; i < n; ++i) {
-    char opened[PATH_MAX];
-    if (H5Fget_name(files[i], opened, sizeof opened) < 0 || std::strcmp(opened, path) != 0)
-      continue;
-    const hid_t d = H5Dopen2(files[i], full, H5P_DEFAULT);
-    if (d >= 0) return d;
+  const hid_t file = hdf5_file(path);
+  const hid_t d = file >= 0 ? H5Dopen2(file, full, H5P_DEFAULT) : -1;
+  if (d < 0) nc_fail(f, "finding a variable's dataset in the HDF5 file");
+  return d;
+}
+
+void limit_metadata_cache(NcFile& f, const char* path, size_t bytes) {
+  const hid_t file = hdf5_file(path);
+  H5AC_cache_config_t config;
+  config.version = H5AC__CURR_CACHE_CONFIG_VERSION;
+  if (file < 0 || H5Fget_mdc_config(file, &config) < 0) {
+    nc_fail(f, "finding the HDF5 file's metadata cache");
+    return;
   }
-  nc_fail(f, "finding a variable's dataset in the HDF5 file");
-  return -1;
+  config.set_initial_size = true;
+  config.initial_size = bytes;
+  config.max_size = bytes;
+  if (config.min_size > bytes) config.min_size = bytes;
+  if (H5Fset_mdc_config(file, &config) < 0) nc_fail(f, "limiting the HDF5 file's metadata cache");
 }
 
 void close_chunk_target(int64_t dataset) {
@@ -196,7 +210,7 @@ void close_chunk_target(int64_t dataset) {
 }
 
 void writer_submit(ChunkWriter& w, const ChunkTarget& target, const uint64_t* offset,
-                   uint64_t length, const unsigned char* data, size_t nbytes, size_t used,
+                   uint64_t length, unsigned char* data, size_t nbytes, size_t used,
                    size_t value_bytes) {
   std::unique_lock<std::mutex> held(w.lock);
   while (w.tail - w.head == kMaxJobs) write_oldest(w, held);
@@ -208,7 +222,6 @@ void writer_submit(ChunkWriter& w, const ChunkTarget& target, const uint64_t* of
   job.nbytes = nbytes;
   job.used = used;
   job.value_bytes = value_bytes;
-  job.packed = nullptr;
   job.packed_bytes = 0;
   job.state = kQueued;
   ++w.tail;

@@ -32,12 +32,11 @@ struct ChunkJob {
   const ChunkTarget* target;
   uint64_t offset[kMaxChunkRank];  // where the chunk starts
   uint64_t length;                 // the first dimension's length with this chunk
-  const unsigned char* data;       // the stage, untouched until the job is written
+  unsigned char* data;             // the stage: its values, then the chunk made from them
   size_t nbytes;
   size_t used;  // bytes of values before the padding of a last chunk
   size_t value_bytes;
-  unsigned char* packed;  // the chunk as stored
-  size_t packed_bytes;
+  size_t packed_bytes;  // the chunk's length once made, 0 when it could not be
   int state;
 };
 
@@ -76,11 +75,22 @@ void writer_start(ChunkWriter& w, NcFile& file, int level, int workers);
 int64_t open_chunk_target(NcFile& f, const char* path, NcVar v);
 void close_chunk_target(int64_t dataset);
 
+// Holds the metadata cache of that file to bytes.  The chunk indexes grow
+// with the input, and the cache keeps their nodes in a form several times
+// their size on disk: left to the library, it grows by megabytes per
+// gigabyte of input until its own limit.
+void limit_metadata_cache(NcFile& f, const char* path, size_t bytes);
+
+// Room for a stage of nbytes: the chunk made from it replaces its values,
+// and deflating may add a few bytes.
+size_t stage_room(size_t nbytes);
+
 // Queues the chunk of target at offset made from data (nbytes of values of
-// value_bytes each, the first used of them staged, the rest padding);
-// length is the first dimension's length once it is in.
+// value_bytes each, the first used of them staged, the rest padding; room
+// for stage_room(nbytes)); length is the first dimension's length once it
+// is in.  The chunk is made in place of the values.
 void writer_submit(ChunkWriter& w, const ChunkTarget& target, const uint64_t* offset,
-                   uint64_t length, const unsigned char* data, size_t nbytes, size_t used,
+                   uint64_t length, unsigned char* data, size_t nbytes, size_t used,
                    size_t value_bytes);
 
 // Writes chunks in order until none is made from data: data may be filled

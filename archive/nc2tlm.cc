@@ -1,6 +1,7 @@
 #include "nc2tlm.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -98,6 +99,9 @@ int restore(Restore& r, const Settings& s) {
     return kExitFailure;
   }
   int fd = STDOUT_FILENO;
+  // A file-size limit fails the write (EFBIG), which is reported, rather
+  // than ending the program unannounced.
+  signal(SIGXFSZ, SIG_IGN);
   if (s.output != nullptr) {
     pending_signals(kProgram, s.output);
     if (!pending_create(r.pending, s.output) ||

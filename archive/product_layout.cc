@@ -21,6 +21,10 @@ constexpr size_t kSamplesPerChunk = size_t{1} << 17;
 constexpr size_t kNoticesPerChunk = 4096;
 constexpr size_t kLinesPerChunk = 2048;
 
+// The HDF5 library's metadata cache: enough for the chunk indexes' nodes
+// being filled.
+constexpr size_t kMetadataCacheBytes = size_t{256} << 10;
+
 constexpr int kTrailerBytes = kRecordBytes - 2 * kSwappedWords;
 
 size_t size_of(nc_type type) {
@@ -326,6 +330,7 @@ void list_columns(Product& p) {
 
 // Each column's chunks go through the writer, straight to its dataset.
 void use_writer(Product& p, const char* path, int level, int workers) {
+  limit_metadata_cache(p.file, path, kMetadataCacheBytes);
   writer_start(p.writer, p.file, level, workers);
   for (int i = 0; i < p.column_count; ++i) {
     StagedColumn& c = *p.columns[i];

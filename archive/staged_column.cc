@@ -28,7 +28,10 @@ void column_use_writer(StagedColumn& c, ChunkWriter& writer, int64_t target) {
   c.writer = &writer;
   c.target.dataset = target;
   nc_variable_name(c.var, c.target.name, sizeof c.target.name);
-  c.stages[1] = std::make_unique<unsigned char[]>(c.chunk * c.element_bytes);
+  const size_t room = stage_room(c.chunk * c.element_bytes);
+  c.stages[0] = std::make_unique<unsigned char[]>(room);
+  c.stages[1] = std::make_unique<unsigned char[]>(room);
+  c.stage = c.stages[0].get();
 }
 
 namespace {

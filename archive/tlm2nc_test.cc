@@ -5,6 +5,8 @@
 // and nc2tlm gives the source back byte for byte.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -307,6 +309,12 @@ TEST_F(Tlm2ncTest, NcdumpListsTheGroupsAndAttributes) {
   const std::string header = run_program({"/bin/sh", "-c", "ncdump -h '" + path + ".nc'"}).out;
   EXPECT_NE(header.find(" tlm2nc -d 2026-12-08 -F \\'" + path + "\\'\" ;"), std::string::npos)
       << header;
+  // Made under a private temporary name, the product has a new file's mode.
+  const mode_t mask = umask(022);
+  umask(mask);
+  struct stat st;
+  ASSERT_EQ(stat((path + ".nc").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
   for (const char* text : {"group: raw {",
                            "group: interferogram {",
                            "group: carriage {",

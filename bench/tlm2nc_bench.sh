@@ -15,15 +15,18 @@
 # (/usr/bin/time -f %M).  With LARGE_MB, the peak memory also on a noisy
 # file of that many megabytes, made in the scratch folder and removed.
 #
-# usage: bench/tlm2nc_bench.sh [BUILD_DIR [ROUNDS [LARGE_MB]]]
+# usage: bench/tlm2nc_bench.sh [BUILD_DIR [ROUNDS [LARGE_MB [LEVEL]]]]
 #   BUILD_DIR  build tree holding archive/ and tlmsynth/ (default: build)
 #   ROUNDS     timed rounds per file (default: 11)
-#   LARGE_MB   size of the large file for the memory figure (default: none)
+#   LARGE_MB   size of the large file for the memory figure (default: 0, none)
+#   LEVEL      tlm2nc's deflate level, -z (default: tlm2nc's own)
 set -euo pipefail
 . "$(dirname "$0")/timing.sh"
 build=${1:-build}
 rounds=${2:-11}
 large_mb=${3:-0}
+level=()
+[ -n "${4:-}" ] && level=(-z "$4")
 
 tlm2nc=$build/archive/tlm2nc
 nc2tlm=$build/archive/nc2tlm
@@ -40,17 +43,17 @@ common=(-n 2000 -k 7 -S 50 -s 5x300,7x30,-1x6)
 "$synth" "${common[@]}" -u -g -d 10 -o "$work/noisy"
 
 gzip_to() { gzip -6 -c "$1" >"$2"; }
-peak_kb() { /usr/bin/time -f %M "$tlm2nc" -F "$1" -o "$2" 2>&1 >/dev/null | tail -n 1; }
+peak_kb() { /usr/bin/time -f %M "$tlm2nc" "${level[@]}" -F "$1" -o "$2" 2>&1 >/dev/null | tail -n 1; }
 ms_of() { printf '%s\n' "$@" | median | awk '{printf "%.0f", $1 / 1e3}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
 
-echo "files: 2000 records, $(stat -c %s "$work/smooth") bytes each; $rounds rounds"
-printf '%-7s %10s %10s %9s %9s %13s %9s %9s %15s %9s\n' file 'tlm2nc ms' 'gzip-6 ms' \
-  tlm2nc/gz 'nc2tlm ms' 'gzip -dc ms' nc2tlm/gz product/raw 'gzip/raw' 'peak KB'
+echo "files: 2000 records, $(stat -c %s "$work/smooth") bytes each; $rounds rounds; tlm2nc ${level[*]:-(default level)}"
+printf '%-7s %10s %10s %10s %10s %12s %10s %12s %9s %9s\n' file 'tlm2nc ms' 'gzip-6 ms' \
+  tlm2nc/gz 'nc2tlm ms' 'gzip -dc ms' nc2tlm/gz product/raw gzip/raw 'peak KB'
 for file in smooth noisy; do
   data=$work/$file product=$work/$file.nc packed=$work/$file.gz
   # Whole and exact first: the source back byte for byte.
-  "$tlm2nc" -F "$data" -o "$product"
+  "$tlm2nc" "${level[@]}" -F "$data" -o "$product"
   if ! "$nc2tlm" -F "$product" | cmp -s - "$data"; then
     echo "tlm2nc_bench: nc2tlm does not give $file back" >&2
     exit 1
@@ -59,7 +62,7 @@ for file in smooth noisy; do
   cat "$data" "$packed" "$product" >/dev/null  # into the page cache
   t=() g=() n=() d=() tg=() nd=()
   for ((i = 0; i < rounds; i++)); do
-    a=$(elapsed_us "$tlm2nc" -F "$data" -o "$product")
+    a=$(elapsed_us "$tlm2nc" "${level[@]}" -F "$data" -o "$product")
     b=$(elapsed_us gzip_to "$data" "$work/out.gz")
     c=$(elapsed_us "$nc2tlm" -F "$product")
     e=$(elapsed_us gzip -dc "$packed")
@@ -67,7 +70,7 @@ for file in smooth noisy; do
     tg+=("$(ratio "$a" "$b")") nd+=("$(ratio "$c" "$e")")
   done
   raw=$(stat -c %s "$data")
-  printf '%-7s %10s %10s %9.2f %9s %13s %9.2f %15.3f %9.3f %9s\n' "$file" "$(ms_of "${t[@]}")" \
+  printf '%-7s %10s %10s %10.2f %10s %12s %10.2f %12.3f %9.3f %9s\n' "$file" "$(ms_of "${t[@]}")" \
     "$(ms_of "${g[@]}")" "$(printf '%s\n' "${tg[@]}" | median)" "$(ms_of "${n[@]}")" \
     "$(ms_of "${d[@]}")" "$(printf '%s\n' "${nd[@]}" | median)" \
     "$(ratio "$(stat -c %s "$product")" "$raw")" "$(ratio "$(stat -c %s "$packed")" "$raw")" \

@@ -5,8 +5,9 @@ A telemetry product (tlm2nc) holds the groups "raw", "interferogram",
 "carriage" and "housekeeping"; a detection product (det2nc) keeps its
 variables in the root group (group None).  Each group grows along one or
 more unlimited dimensions (the interferogram group along sample, and along
-notice for its notices); every other dimension has the same length in every
-product.
+notice for its notices); a detection product's samples and spectra are as
+long as its longest block; every other dimension has the same length in
+every product.
 
 These functions need xarray and netCDF4 (Debian: python3-xarray,
 python3-netcdf4), and open_campaign dask too (python3-dask); the rest of
@@ -138,7 +139,7 @@ def _dimensions(netCDF4, path, group):
         for v in g.variables.values():
             storage = v.chunking()
             if v.dimensions and v.dimensions[0] in growing and isinstance(storage, list):
-                row_bytes = v.dtype.itemsize * math.prod(v.shape[1:])
+                row_bytes = getattr(v.dtype, "itemsize", 8) * math.prod(v.shape[1:])
                 rows = max(1, _CHUNK_BYTES // max(1, row_bytes * storage[0])) * storage[0]
                 dim = v.dimensions[0]
                 chunks[dim] = rows if chunks[dim] == -1 else min(chunks[dim], rows)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tlmbatch: runs one of the raw-data tools (ifgextract, hkdump, hkrawdump)
-# over many telemetry files through GNU parallel, on this machine or spread
-# over several, each file's text into an output file of its own.
+# or of the archive programs (tlm2nc, det2nc) over many files through GNU
+# parallel, on this machine or spread over several, each file's text or
+# product into an output file of its own.
 #
 #   tlmbatch [-rt] [-j JOBS] [-o DIR] [-s SUFFIX] [-l JOBLOG] [-S LOGINFILE]
 #            [-a LIST] TOOL [TOOL-OPTION... --] [FILE...]
@@ -19,12 +20,17 @@ set -uo pipefail
 
 # The tools that tlmbatch runs, one a line: the name; its options as a
 # getopt string (a letter followed by : takes a value), less -F, which
-# tlmbatch gives with each file, and -h; and how its end message starts
-# when the input ends inside a record (for -t).
+# tlmbatch gives with each file, -h, and -o of a program that writes a
+# product; how its end message starts when the input ends inside a record
+# (for -t; an archive program makes a whole product of such a file); and,
+# for a program that writes a product of its own rather than text on
+# standard output, the suffix of its products.
 tool_table='
-ifgextract|c|Byte mismatch reading
-hkdump|Xfspmvxg:|Mismatch data
-hkrawdump|Xfspmvxg:|Mismatch data
+ifgextract|c|Byte mismatch reading|
+hkdump|Xfspmvxg:|Mismatch data|
+hkrawdump|Xfspmvxg:|Mismatch data|
+tlm2nc|d:z:||.nc
+det2nc|||.nc
 '
 tool_names=$(awk -F '|' 'NF { printf "%s%s", n++ ? ", " : "", $1 }' <<<"$tool_table")
 
@@ -33,16 +39,17 @@ usage() {
 usage: tlmbatch [-rt] [-j JOBS] [-o DIR] [-s SUFFIX] [-l JOBLOG] [-S LOGINFILE]
                 [-a LIST] TOOL [TOOL-OPTION... --] [FILE...]
   TOOL: one of $tool_names, by name (from PATH) or path;
-  its options stand before --, the telemetry files after it or in LIST.
+  its options stand before --, the input files after it or in LIST.
   -r            resume: skip the files whose complete output is there already
   -t            a file that ends inside a record (cut short) ends well: its
                 output holds every whole record
   -j JOBS       jobs at once on each machine (default: one per core)
   -o DIR        outputs into DIR (default: beside each input)
-  -s SUFFIX     output name: input name + SUFFIX (default: .TOOL-OPTIONS.txt)
+  -s SUFFIX     output name: input name + SUFFIX (default: .TOOL-OPTIONS.txt,
+                .nc for tlm2nc and det2nc)
   -l JOBLOG     GNU parallel's job log, added to (default: tlmbatch.joblog in DIR or .)
   -S LOGINFILE  spread the files over the machines of a GNU parallel login file
-  -a LIST       telemetry file names, one per line (- for standard input)
+  -a LIST       input file names, one per line (- for standard input)
 EOF
 }
 
@@ -52,17 +59,19 @@ fail() {
 }
 
 # One file, run as a job of GNU parallel, here or on another machine, so it
-# uses nothing but its arguments: SEQUENCE FOLDER CUT TOOL [OPTION...] INPUT
-# OUTPUT, the names taken from FOLDER (where tlmbatch was started); CUT,
-# when not empty, is how the tool's end message starts for an input that
-# ends inside a record, which then ends well.  Prints one result line,
+# uses nothing but its arguments: SEQUENCE FOLDER CUT PRODUCT TOOL
+# [OPTION...] INPUT OUTPUT, the names taken from FOLDER (where tlmbatch was
+# started); CUT, when not empty, is how the tool's end message starts for an
+# input that ends inside a record, which then ends well; PRODUCT, when not
+# empty, says that the tool writes the file named with -o (whole or not at
+# all) instead of standard output.  Prints one result line,
 # "sequence <TAB> status <TAB> cut <TAB> end message" (the last line the
 # tool wrote on standard error; cut is 1 for a file cut short that ended
 # well, else 0), and ends with the tool's status (0 for a file cut short
 # that ended well, 1 when the output cannot be written).
 tlmbatch_job() {
-  local seq=$1 folder=$2 cut=$3 tool=$4 input=${*: -2:1} output=${*: -1}
-  local -a options=("${@:5:$#-6}")
+  local seq=$1 folder=$2 cut=$3 product=$4 tool=$5 input=${*: -2:1} output=${*: -1}
+  local -a options=("${@:6:$#-7}")
   local partial=$output.partial message status was_cut=0
   trap 'rm -f -- "$partial"; exit 143' TERM
   trap 'rm -f -- "$partial"; exit 130' INT
@@ -73,7 +82,11 @@ tlmbatch_job() {
     message="cannot write $partial: ${message##*: }"
     status=1
   else
-    message=$("$tool" "${options[@]}" -F "$input" 2>&1 >"$partial")
+    if [ -n "$product" ]; then
+      message=$("$tool" "${options[@]}" -F "$input" -o "$partial" 2>&1 >/dev/null)
+    else
+      message=$("$tool" "${options[@]}" -F "$input" 2>&1 >"$partial")
+    fi
     status=$?
     message=${message##*$'\n'}
     if [ "$status" -ne 0 ] && [ -n "$cut" ] && [[ $message == "$cut at record "* ]]; then
@@ -81,7 +94,9 @@ tlmbatch_job() {
     fi
     local target=$output
     [ "$status" -eq 0 ] || target=$output.failed
-    if ! mv -f -- "$partial" "$target" 2>/dev/null; then
+    if [ -n "$product" ] && [ "$status" -ne 0 ]; then
+      rm -f -- "$partial"  # the program made no product: nothing to keep
+    elif ! mv -f -- "$partial" "$target" 2>/dev/null; then
       rm -f -- "$partial"
       message="cannot rename $partial to $target"
       [ "$status" -ne 0 ] || status=1
@@ -117,8 +132,8 @@ tool=$1
 shift
 tool_name=$(basename -- "$tool")
 tool_row=$(awk -F '|' -v name="$tool_name" '$1 == name' <<<"$tool_table")
-[ -n "$tool_row" ] || fail "'$tool' is not one of the raw-data tools ($tool_names)"
-IFS='|' read -r _ tool_options cut_message <<<"$tool_row"
+[ -n "$tool_row" ] || fail "'$tool' is not one of the tools tlmbatch runs ($tool_names)"
+IFS='|' read -r _ tool_options cut_message product_suffix <<<"$tool_row"
 if [[ $tool = */* ]]; then
   [[ $tool = /* ]] || tool=$PWD/$tool
   [ -x "$tool" ] || fail "$tool: not an executable program"
@@ -137,9 +152,10 @@ inputs=("$@")
 # option set: a tool may pass over an option it does not know and go on,
 # and every file would seem to end well.
 OPTIND=1
-while [ ${#options[@]} -gt 0 ] && getopts ":${tool_options}Fh" opt "${options[@]}"; do
+while [ ${#options[@]} -gt 0 ] && getopts ":${tool_options}Fh${product_suffix:+o}" opt "${options[@]}"; do
   case $opt in
     F | h) fail "-$opt: tlmbatch gives the tool its -F file itself; -h is not for a run" ;;
+    o) fail "-o: tlmbatch names each product itself (see -o and -s)" ;;
     :) fail "-$OPTARG: $tool_name's option wants a value" ;;
     \?) fail "-$OPTARG: not an option of $tool_name" ;;
   esac
@@ -156,16 +172,21 @@ if [ -n "$list" ]; then
   mapfile -t listed < <(cat -- "$list" | sed '/^$/d')
   inputs+=("${listed[@]}")
 fi
-[ ${#inputs[@]} -gt 0 ] || fail "no telemetry files given"
+[ ${#inputs[@]} -gt 0 ] || fail "no input files given"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tlmbatch.XXXXXX") || fail "cannot make a temporary folder"
+trap 'rm -rf "$work"' EXIT
 
 # The options are tried once on an empty input, so that a wrong one stops
 # the run before it starts rather than fails every file.
-if ! check=$("$tool" "${options[@]}" -F /dev/null 2>&1 >/dev/null); then
+check_output=()
+[ -z "$product_suffix" ] || check_output=(-o "$work/check$product_suffix")
+if ! check=$("$tool" "${options[@]}" -F /dev/null "${check_output[@]}" 2>&1 >/dev/null); then
   fail "$tool_name${options[*]+ ${options[*]}} does not run:"$'\n'"$check"
 fi
 
 if [ -z "$suffix" ]; then
-  suffix=.$tool_name$(printf '%s' "${options[@]}" | tr -c 'A-Za-z0-9_.+-' _).txt
+  suffix=${product_suffix:-.$tool_name$(printf '%s' "${options[@]}" | tr -c 'A-Za-z0-9_.+-' _).txt}
 fi
 [[ $suffix != */* ]] || fail "-s $suffix: a suffix holds no /"
 if [ -n "$outdir" ]; then
@@ -193,8 +214,6 @@ for i in "${!inputs[@]}"; do
   [ -n "$resume" ] && [ -e "${outputs[i]}" ] || todo+=("$i")
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tlmbatch.XXXXXX") || fail "cannot make a temporary folder"
-trap 'rm -rf "$work"' EXIT
 : >"$work/inputs"
 : >"$work/outputs"
 for i in "${todo[@]}"; do
@@ -211,7 +230,8 @@ args=(--will-cite --null --joblog "$([ ! -s "$joblog" ] || echo +)$joblog")
 [ ! -t 2 ] || args+=(--bar)
 cut=""
 [ -z "$accept_cut" ] || cut=$cut_message
-command=(tlmbatch_job '{#}' "$(printf '%q' "$PWD")" "$(printf '%q' "$cut")" "$(printf '%q' "$tool")")
+command=(tlmbatch_job '{#}' "$(printf '%q' "$PWD")" "$(printf '%q' "$cut")"
+  "$(printf '%q' "${product_suffix:+yes}")" "$(printf '%q' "$tool")")
 for word in "${options[@]}"; do command+=("$(printf '%q' "$word")"); done
 command+=('{1}' '{2}')
 export -f tlmbatch_job

@@ -3,13 +3,14 @@
 # whole files (one with a blank in its name), a truncated one and one that
 # may not be read.  Each output is compared with the tool run directly on
 # the same file, and the summary, the job log and the exit status with what
-# the direct runs said.  Run as nobody when started by root, since root
-# reads any file.
+# the direct runs said; the products of the archive programs are read back.
+# Run as nobody when started by root, since root reads any file.
 #
-#   tlmbatch_test.sh TLMBATCH TLMSYNTH IFGEXTRACT HKDUMP HKRAWDUMP
+#   tlmbatch_test.sh TLMBATCH TLMSYNTH IFGEXTRACT HKDUMP HKRAWDUMP TLM2NC NC2TLM DET2NC DETSYNTH
 set -uo pipefail
 
 tlmbatch=${1:?} tlmsynth=${2:?} ifgextract=${3:?} hkdump=${4:?} hkrawdump=${5:?}
+tlm2nc=${6:?} nc2tlm=${7:?} det2nc=${8:?} detsynth=${9:?}
 from_source_tree=$(cd "$(dirname "$0")/.." && pwd)/scripts/tlmbatch.sh
 command -v parallel >/dev/null || { echo "GNU parallel is not installed: skipped"; exit 77; }
 
@@ -102,6 +103,32 @@ check_run remote .m remote/tlmbatch.joblog $? summary "$hkrawdump" -m
 [ "$(sort -u ssh-hosts 2>/dev/null | tr '\n' ' ')" = "alpha beta " ] || fail "hosts logged in to: $(sort -u ssh-hosts)"
 [ ! -s errors ] || fail "standard error not empty: $(cat errors)"
 
+start "archive programs: a product per file, NAME.nc whatever the options, whole or none"
+"${as_tester[@]}" "$tlmbatch" -o products "$tlm2nc" -d 2026-03-14 -- "${files[@]}" >summary 2>errors
+[ $? -eq 1 ] || fail "status not 1"
+diff - summary <<EOF || fail "summary"
+tlmbatch: 4 files, 3 ended well, 1 ended badly; job log products/tlmbatch.joblog
+  campaign/locked.tlm: status 1: tlm2nc: campaign/locked.tlm: Permission denied (no output)
+EOF
+for file in "${files[@]::3}"; do  # the truncated tail.tlm included: its product is whole
+  product=products/$(basename "$file").nc
+  "$nc2tlm" -F "$product" | cmp -s - "$file" || fail "$product does not give $file back"
+  ncdump -h "$product" >header
+  grep -q 'seconds since 2026-03-14' header || fail "$product: not dated by -d"
+done
+[ "$(ls products | tr '\n' ' ')" = "run 1.tlm.nc run2.tlm.nc tail.tlm.nc tlmbatch.joblog " ] ||
+  fail "products: $(ls products)"
+"${as_tester[@]}" mkdir detections
+"${as_tester[@]}" "$detsynth" -n 2 -o detections/all.det
+"${as_tester[@]}" cp campaign/run2.tlm detections/
+"${as_tester[@]}" "$tlmbatch" "$det2nc" -- detections/all.det detections/run2.tlm >summary 2>errors
+[ $? -eq 1 ] || fail "det2nc: status not 1"
+ncdump -h detections/all.det.nc >header
+grep -q 'entry = UNLIMITED ; // (2 currently)' header || fail "all.det.nc: not 2 entries"
+LC_ALL=C grep -aq "^  detections/run2.tlm: status 1: det2nc: detections/run2.tlm:1: bad integer .* (no output)$" summary ||
+  fail "det2nc summary: $(cat summary)"
+[ "$(ls detections | tr '\n' ' ')" = "all.det all.det.nc run2.tlm " ] || fail "det2nc left: $(ls detections)"
+
 start "an earlier output is replaced only by a complete one; names from standard input"
 cp campaign/run2.tlm.ifgextract.txt earlier
 head -c 20000 campaign/run2.tlm >cut && "${as_tester[@]}" cp cut campaign/run2.tlm
@@ -132,11 +159,11 @@ while IFS='|' read -r words message; do
   grep -q -- "$message" errors || fail "tlmbatch $words: message '$(cat errors)' does not say '$message'"
   [ -z "$(ls none 2>/dev/null)" ] || fail "tlmbatch $words: wrote $(ls none)"
 done <<EOF
-cat -- campaign/run2.tlm|not one of the raw-data tools
+cat -- campaign/run2.tlm|not one of the tools tlmbatch runs
 $hkdump -p campaign/run2.tlm|options go before --
 $hkdump -F x -p -- campaign/run2.tlm|gives the tool its -F
 $hkdump -- campaign/run2.tlm|hkdump does not run
-$ifgextract --|no telemetry files given
+$ifgextract --|no input files given
 -q $ifgextract campaign/run2.tlm|unknown option -q
 -s a/b $ifgextract campaign/run2.tlm|holds no /
 $ifgextract campaign/run2.tlm campaign/../campaign/run2.tlm|would both be written
@@ -144,6 +171,9 @@ $ifgextract -C -- campaign/run2.tlm|-C: not an option of ifgextract
 $hkdump -Xh -- campaign/run2.tlm|-h: tlmbatch gives the tool its -F
 $hkdump -p stray -- campaign/run2.tlm|stray: not an option of hkdump
 $hkdump -p -g -- campaign/run2.tlm|-g: hkdump's option wants a value
+$tlm2nc -o x.nc -- campaign/run2.tlm|-o: tlmbatch names each product itself
+$tlm2nc -z 12 -- campaign/run2.tlm|tlm2nc -z 12 does not run
+$det2nc -d 2026-03-14 -- detections/all.det|-d: not an option of det2nc
 EOF
 
 start "resumed from the source tree: files done before skipped, a cut file ended well, the job log added to"

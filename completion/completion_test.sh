@@ -64,7 +64,7 @@ quicklook hk -c 2 n|notes.txt
 quicklook ifg -k l|logs dir
 quicklook retrieve |-d,-k,-o
 quicklook retrieve -d |logs dir,out
-tlmbatch |hkdump,hkrawdump,ifgextract
+tlmbatch |det2nc,hkdump,hkrawdump,ifgextract,tlm2nc
 tlmbatch -j 2 -o |logs dir,out
 tlmbatch -j 2 -o out hk|hkdump,hkrawdump
 tlmbatch hkdump -|--,-X,-f,-g,-m,-p,-s,-v,-x
@@ -74,9 +74,16 @@ tlmbatch hkdump -g |
 tlmbatch hkdump -p -- r|run 2.tlm,run1.tlm
 tlmbatch ifgextract r|run 2.tlm,run1.tlm
 tlmbatch /opt/ground/bin/ifgextract -|--,-c
+tlmbatch tlm2nc -|--,-d,-z
+tlm2nc -|-F,-d,-h,-o,-z
+tlm2nc -d |
+tlm2nc -F run1.tlm -o n|notes.txt
+nc2tlm -F r|run 2.tlm,run1.tlm
+det2nc -|-F,-h,-o
 EOF
 
-for program in ifgextract hkdump hkrawdump hkmonitor retrieve tlmsynth detsynth quicklook tlmbatch; do
+for program in ifgextract hkdump hkrawdump hkmonitor retrieve tlmsynth detsynth quicklook tlmbatch \
+  tlm2nc nc2tlm det2nc; do
   cases=$((cases + 1))
   [[ $(complete -p "$program" 2>/dev/null) == *"-F _tlm_complete "* ]] || fail "no completion for $program"
 done
@@ -84,7 +91,8 @@ done
 # The options offered on an empty command line (for quicklook, after each
 # picture) are the letters the page documents.
 letters() { tr ',' '\n' | sed -n 's/^-\([A-Za-z]\)$/\1/p' | LC_ALL=C sort -u; }
-for program in ifgextract hkdump hkrawdump hkmonitor tlmsynth detsynth quicklook tlmbatch; do
+for program in ifgextract hkdump hkrawdump hkmonitor tlmsynth detsynth quicklook tlmbatch tlm2nc \
+  nc2tlm det2nc; do
   cases=$((cases + 1))
   if [ "$program" = quicklook ]; then
     offered=$({ offers "quicklook ifg -"; offers "quicklook hk -"; offers "quicklook retrieve -"; } | letters)

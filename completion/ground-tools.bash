@@ -1,5 +1,6 @@
 # Bash completion of the interferometer ground tools: ifgextract, hkdump,
-# hkrawdump, hkmonitor, retrieve, tlmsynth, detsynth, quicklook and tlmbatch.  Options, file
+# hkrawdump, hkmonitor, retrieve, tlmsynth, detsynth, quicklook, tlmbatch, tlm2nc,
+# nc2tlm and det2nc.  Options, file
 # names where a file is wanted, the group options of the dumps (one per
 # run), the pictures of quicklook, and tlmbatch's tool with its options.
 #
@@ -21,6 +22,8 @@ _tlm_option_table() {
     quicklook-hk) echo "-c:word -D:file -g:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;
     tlmbatch) echo "-h -r -t -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
+    tlm2nc) echo "-h -d:word -z:word -F:file -o:file" ;;
+    nc2tlm | det2nc) echo "-h -F:file -o:file" ;;
   esac
 }
 
@@ -105,7 +108,7 @@ _tlm_complete_batch() {
     elif [[ $cur == */* ]]; then
       _tlm_offer_names -f "$cur"
     else
-      _tlm_offer_words "ifgextract hkdump hkrawdump" "$cur"
+      _tlm_offer_words "ifgextract hkdump hkrawdump tlm2nc det2nc" "$cur"
     fi
     return
   fi
@@ -116,10 +119,10 @@ _tlm_complete_batch() {
     [[ $word == -* ]] && options=yes
   done
   if [[ $cur == -* ]]; then
-    # The tool's own options, less -F and -h, which tlmbatch does not pass.
+    # The tool's own options, less -F, -h and -o, which tlmbatch does not pass.
     local tool_table
     tool_table=$(_tlm_option_table "${COMP_WORDS[tool]##*/}")
-    tool_table=$(tr ' ' '\n' <<<"$tool_table" | grep -v '^-[Fh]' | tr '\n' ' ')
+    tool_table=$(tr ' ' '\n' <<<"$tool_table" | grep -v '^-[Fho]' | tr '\n' ' ')
     _tlm_complete_options "$tool_table" $((tool + 1)) none
     COMPREPLY+=(--)
     mapfile -t COMPREPLY < <(compgen -W "${COMPREPLY[*]}" -- "$cur")
@@ -141,4 +144,5 @@ _tlm_complete() {
   esac
 }
 
-complete -F _tlm_complete ifgextract hkdump hkrawdump hkmonitor retrieve tlmsynth detsynth quicklook tlmbatch
+complete -F _tlm_complete ifgextract hkdump hkrawdump hkmonitor retrieve tlmsynth detsynth quicklook \
+  tlmbatch tlm2nc nc2tlm det2nc

@@ -41,8 +41,8 @@ void dump_run_record(DumpRun& run);
 // The line of subframe index (0, 1, 2 in this order) of the record just taken.
 void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLine& line);
 
-// The same with the subframe's sync row already found, for a program that
-// reads several groups of each subframe with one sync search.
+// The same for a subframe whose sync row has been found already, so that
+// many runs over the same records share one search.
 void dump_subframe_at(DumpRun& run, const unsigned char* record, int index, int sync_row,
                       DumpLine& line);
 

@@ -14,8 +14,7 @@ constexpr int kColumn = kHousekeepingColumn;
 // The fast sap words are sampled twelve rows after their channel rows.
 constexpr int kFastSapLag = 12 * kWordsPerRow;
 
-// The time prefix: interferogram number, hours, minutes, seconds.
-constexpr int kTimeValues = 4;
+constexpr int kTimeValues = kTimePrefixValues;
 
 int top_12(int word) { return word >> 4; }
 int top_10(int word) { return word >> 6; }

@@ -28,6 +28,11 @@ constexpr int length_of(const T (&)[N]) {
 // detector's six flags, each followed by a 0.
 constexpr int kMaxLineValues = 16;
 
+// The numbers of the engineering table's time prefix (interferogram number,
+// hours, minutes, seconds), first on the line of every group but the
+// generic one.
+constexpr int kTimePrefixValues = 4;
+
 // The most bytes that write_values writes for one subframe, newline included.
 constexpr size_t kMaxGroupTextBytes = 128;
 

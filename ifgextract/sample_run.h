@@ -32,6 +32,11 @@ struct SamplePass {
   int count;        // entries of the decoder's arrays for the mode
 };
 
+// The two notices of a pass as numbers, where they are kept as data (the
+// Python module, the products): "#lost lock" and "#status changed".
+constexpr uint8_t kNoticeLostLock = 1;
+constexpr uint8_t kNoticeStatusChanged = 2;
+
 void sample_run_init(SampleRun& run, DecodeMode mode);
 
 // Takes the next whole record, stored as read, and counts it.  Returns

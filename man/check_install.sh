@@ -38,6 +38,8 @@ done
 bin=$prefix/$bindir
 "$bin/ifgextract" -h 2>&1 | grep -q carriage || fail "installed ifgextract does not run"
 "$bin/tlmsynth" -n 3 -t 100 -o "$prefix/cut.tlm" || fail "installed tlmsynth does not run"
+"$bin/tlm2nc" -F "$prefix/cut.tlm" && "$bin/nc2tlm" -F "$prefix/cut.tlm.nc" | cmp -s - "$prefix/cut.tlm" ||
+  fail "installed tlm2nc and nc2tlm do not run"
 if command -v parallel >/dev/null; then
   PATH=$bin:$PATH "$bin/tlmbatch" ifgextract "$prefix/cut.tlm" >/dev/null
   [ $? -eq 1 ] && [ -s "$prefix/cut.tlm.ifgextract.txt.failed" ] || fail "installed tlmbatch does not run ifgextract"

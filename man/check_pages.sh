@@ -76,6 +76,12 @@ ifgextract_options=$(option_string "$src/ifgextract/extract.cc" 'getopt\(') ||
   fail "ifgextract: no getopt call found in its source"
 tlmsynth_options=$(option_string "$src/tlmsynth/synth_options.cc" 'getopt\(') ||
   fail "tlmsynth: no getopt call found in its source"
+tlm2nc_options=$(option_string "$src/archive/tlm2nc.cc" 'getopt\(') ||
+  fail "tlm2nc: no getopt call found in its source"
+nc2tlm_options=$(option_string "$src/archive/nc2tlm.cc" 'getopt\(') ||
+  fail "nc2tlm: no getopt call found in its source"
+det2nc_options=$(option_string "$src/archive/det2nc.cc" 'getopt\(') ||
+  fail "det2nc: no getopt call found in its source"
 # hkdump and hkrawdump share one command line.
 hkdump_options="hF:g:Xfspmvx"
 # Their help text (the kHelp literal, a "\tX" line per option) lists the
@@ -94,11 +100,15 @@ check_page retrieve ""
 check_page quicklook "$(getopts_letters "$src/quicklook/quicklook.sh")"
 check_page tlmbatch "$(getopts_letters "$src/batch/tlmbatch.sh")"
 check_page hkmonitor "$(option_string "$src/monitor/monitor_options.cc" 'kOptions\[\] =')"
+check_page tlm2nc "$tlm2nc_options"
+check_page nc2tlm "$nc2tlm_options"
+check_page det2nc "$det2nc_options"
 
 # Every page in the folder is one of the above.
 for page in "$pages"/*.1; do
   case $(basename "$page" .1) in
     ifgextract | tlmsynth | detsynth | hkdump | hkrawdump | retrieve | quicklook | tlmbatch | hkmonitor) ;;
+    tlm2nc | nc2tlm | det2nc) ;;
     *) fail "$(basename "$page"): a page that no check covers" ;;
   esac
 done

@@ -39,7 +39,8 @@ deb=${debs[0]}
 # carries the Python version and machine it was built for).
 expected=$work/expected-files
 {
-  for program in detsynth hkdump hkmonitor hkrawdump ifgextract quicklook retrieve tlmbatch tlmsynth; do
+  for program in det2nc detsynth hkdump hkmonitor hkrawdump ifgextract nc2tlm quicklook retrieve tlm2nc \
+    tlmbatch tlmsynth; do
     echo "usr/bin/$program"
     echo "usr/share/bash-completion/completions/$program"
     echo "usr/share/man/man1/$program.1.gz"
@@ -50,7 +51,7 @@ expected=$work/expected-files
   echo usr/lib/libtlmframe.a
   echo usr/lib/pkgconfig/tlmframe.pc
   if [ -n "$python" ]; then
-    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' __init__.py dictionary.py
+    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' __init__.py archive.py dictionary.py
     printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' _ifgtools.pyi py.typed
     echo 'usr/lib/python3/dist-packages/ifgtools/_ifgtools.*.so'
   fi
@@ -65,12 +66,13 @@ diff -u "$expected" "$work/files" >&2 || fail "the package's files differ from t
 
 field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
-wanted=(libc6 libstdc++6 "bash (>= " parallel)
+wanted=(libc6 libstdc++6 "bash (>= " parallel libnetcdf libhdf5 libdeflate0 libssl)
 [ -n "$python" ] && wanted+=("python3 (>= 3." "python3 (<< 3.")
 for dependency in "${wanted[@]}"; do
   [[ ", $depends" == *", $dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
-[ "$(field Recommends)" = "gnuplot-nox, python3-numpy, bash-completion" ] || fail "Recommends: $(field Recommends)"
+[ "$(field Recommends)" = "gnuplot-nox, python3-numpy, bash-completion, python3-xarray, python3-netcdf4, python3-dask, python3-distributed" ] ||
+  fail "Recommends: $(field Recommends)"
 # The changelog's latest entry is this version.
 version=$(field Version)
 dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/interferometer-ground/changelog.gz | gzip -dc |
@@ -87,6 +89,8 @@ for run in ifgextract "hkdump -p" "hkrawdump -p"; do
   "$bin/${words[0]}" "${words[@]:1}" -F data.tlm >"out.${run// /}" 2>/dev/null && [ -s "out.${run// /}" ] ||
     fail "$run does not run"
 done
+"$bin/tlm2nc" -F data.tlm && "$bin/nc2tlm" -F data.tlm.nc | cmp -s - data.tlm || fail "tlm2nc and nc2tlm do not run"
+"$bin/det2nc" -F "$detection" -o all.nc && [ -s all.nc ] || fail "det2nc does not run"
 mkdir retrieved && cp "$detection" retrieved/all.det
 (cd retrieved && echo 101 | "$bin/retrieve" >/dev/null) && [ -s retrieved/spectrum.dat ] || fail "retrieve does not run"
 "$bin/detsynth" -n 2 -f 7 -o made.det && [ "$(head -1 made.det)" = "1 2 7" ] || fail "detsynth does not run"

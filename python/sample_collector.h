@@ -29,8 +29,8 @@ struct __attribute__((packed)) CarriageRow {
   int16_t carriage;  // 0..4095; signed, so that differences of a scan do not wrap
 };
 
-constexpr uint8_t kLostLock = 1;
-constexpr uint8_t kStatusChanged = 2;
+constexpr uint8_t kLostLock = kNoticeLostLock;
+constexpr uint8_t kStatusChanged = kNoticeStatusChanged;
 
 struct __attribute__((packed)) NoticeRow {
   int32_t record;

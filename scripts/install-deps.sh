@@ -14,6 +14,10 @@ packages=(g++ cmake make libgtest-dev libbenchmark-dev groff-base mandoc gnuplot
   python3 python3-dev python3-numpy python3-pytest pybind11-dev pkg-config)
 # venv, pip, setuptools, wheel and build install the module as Python users do (pyproject.toml).
 packages+=(python3-venv python3-pip python3-setuptools python3-wheel python3-build)
+# The archive programs: the netCDF and HDF5 libraries, OpenSSL's libcrypto (SHA-256) and
+# libdeflate; ncdump for their tests; xarray, dask and the netCDF module read the products.
+packages+=(libnetcdf-dev libhdf5-dev libssl-dev libdeflate-dev netcdf-bin)
+packages+=(python3-netcdf4 python3-xarray python3-dask python3-distributed)
 # dpkg-dev (dpkg-shlibdeps) and lintian make and check the Debian package.
 packages+=(dpkg-dev lintian)
 case ${1:-} in

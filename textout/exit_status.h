@@ -12,10 +12,13 @@ constexpr int kExitOk = 0;
 // ifgextract, hkdump, hkrawdump, tlmsynth and detsynth: the data ended inside
 // a record or could not be read, a file named on the command line does not
 // exist or could not be opened (ifgextract: see kExitOpenFailed), or the
-// output could not be written.
+// output could not be written.  tlm2nc, nc2tlm and det2nc: an input that
+// could not be read, a product that could not be written or was altered, or
+// a stop by a signal.
 constexpr int kExitFailure = 1;
 
-// hkdump, hkrawdump, tlmsynth and detsynth: a bad command line.
+// hkdump, hkrawdump, tlmsynth, detsynth, tlm2nc, nc2tlm and det2nc: a bad
+// command line.
 constexpr int kExitUsage = 2;
 
 // ifgextract: the file named with -F could not be opened, or no -F was given.

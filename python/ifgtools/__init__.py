@@ -9,6 +9,8 @@ what the tools would print, as arrays with named fields instead of text:
   read_detection(source, max_entries=None)       the entries of a detection file
   read_dictionary(path), check_limits(source, dictionary)
                                                  channel dictionaries, as hkmonitor
+  open_product(path, group), open_campaign(paths, group)
+                                                 archive products as xarray Datasets
 
 A source is a path (str or os.PathLike), a bytes-like object (bytes,
 bytearray, memoryview, a NumPy uint8 array) or a binary file object (anything
@@ -38,10 +40,12 @@ from numpy.typing import NDArray
 from . import _ifgtools
 from . import dictionary as _dictionary
 from .dictionary import Dictionary, LimitCheck, check_limits, read_dictionary
+from .archive import open_campaign, open_product  # these need xarray, netCDF4 and dask
 
 __all__ = [
     "read_records", "interferogram_samples", "housekeeping", "read_detection",
     "SampleStream", "HousekeepingStream",
+    "open_product", "open_campaign",
     "Records", "Samples", "SampleChunk", "Housekeeping", "HousekeepingChunk", "DetectionEntry",
     "LOST_LOCK", "STATUS_CHANGED", "END_OF_DATA", "TRUNCATED", "READ_ERROR", "RECORD_BYTES",
     "Source", "BinaryFile",

@@ -1,5 +1,6 @@
-"""Shared fixtures: the built tools, generated telemetry files, and the
-tools' text written again from the module's arrays."""
+"""Shared fixtures: the built tools, generated telemetry files and their
+archive products, and the tools' text written again from the module's
+arrays."""
 
 import os
 import subprocess
@@ -7,18 +8,19 @@ import subprocess
 import pytest
 
 TOOLS = {name: os.environ.get(name.upper(), "") for name in
-         ("ifgextract", "hkdump", "hkrawdump", "hkmonitor", "tlmsynth", "retrieve", "detsynth")}
+         ("ifgextract", "hkdump", "hkrawdump", "hkmonitor", "tlmsynth", "retrieve", "detsynth", "tlm2nc",
+          "det2nc")}
 
 # Generated telemetry, each file a row: the generator's options.  Between
 # them: lost lock and sync rows missing or near the end of a subframe,
 # status changes, carriage scans, heavy sample dropping, a cut last record,
-# files too short for a record, and noise long enough for results of more
-# than 1 MiB.
+# an hour field out of range, files too short for a record, and noise long
+# enough for results of more than 1 MiB.
 TELEMETRY = {
     "locks": ["-n", "40", "-k", "6", "-S", "7", "-s", "5x20,7x5,-1x3,100,106,0", "-t", "500"],
     "nosync_first": ["-n", "12", "-s", "-1x4,107x3,5", "-S", "3", "-d", "60"],
     "carriage": ["-n", "9", "-c", "-s", "40,41", "-t", "10751"],
-    "whole": ["-n", "6", "-s", "3", "-w", "12:0=0xFFFF", "-w", "4:107=0x00AB"],
+    "whole": ["-n", "6", "-s", "3", "-w", "12:0=0xFFFF", "-w", "4:107=0x00AB", "-w", "12:65=0x0025"],
     "one_record": ["-n", "1"],
     "cut_only": ["-n", "0", "-t", "100"],
     "empty": ["-n", "0"],
@@ -41,6 +43,23 @@ def telemetry(tmp_path_factory):
         paths[name] = str(folder / name)
         subprocess.run([TOOLS["tlmsynth"], *options, "-o", paths[name]], check=True)
     return paths
+
+
+# The date of the products: the time of each subframe counts from it.
+PRODUCT_DATE = "2024-03-01"
+
+
+@pytest.fixture(scope="session")
+def products(telemetry, tmp_path_factory):
+    """Name -> path of the dated product (tlm2nc -d) of every generated file."""
+    folder = tmp_path_factory.mktemp("products")
+    return {name: make_product(path, str(folder / f"{name}.nc"), "-d", PRODUCT_DATE)
+            for name, path in telemetry.items()}
+
+
+def make_product(raw, product, *options):
+    subprocess.run([TOOLS["tlm2nc"], *options, "-F", raw, "-o", product], check=True)
+    return product
 
 
 # ---- The tools' text, written again from arrays -------------------------------

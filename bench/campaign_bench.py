@@ -1,0 +1,240 @@
+#!/usr/bin/python3
+"""Times a campaign reduction on a dask.distributed cluster of one and of two
+workers, and measures the peak memory of the Python process against the
+number of products.
+
+The reduction is the per-interferogram mean of both detectors over a whole
+campaign (interferogram numbers, detector1 and detector2 of every sample
+read, decompressed and binned): ifgtools.open_campaign over the products,
+dask.array.bincount on the cluster.  A scheduler and one or two
+single-thread workers (--no-nanny) run on 127.0.0.1 as `dask scheduler` and
+`dask worker`; the products are on local disk, in the page cache after the
+first run.
+
+Speed: the reduction on a fresh cluster of one worker, then of two, in
+turn (fresh, so that no worker holds a product open or a decompressed chunk
+from the run before); prints the median wall time of each, the CPU time the
+workers spent, and the median of the per-pair ratios.  On a machine shared
+with other work the wall times say less than the CPU times: the load average
+is printed too.  Memory: a fresh client process per campaign size (10 and
+100 products), its peak resident memory (VmHWM) after the reduction; the
+same with dask's local threads and no cluster; and the workers' peaks.
+
+usage: bench/campaign_bench.py [BUILD_DIR [RECORDS [PAIRS [DATA [FOLDER]]]]]
+  BUILD_DIR  build tree with tlmsynth, tlm2nc and build/python (default: build)
+  RECORDS    records of each of the 100 raw files (default 1000, 10.8 MB)
+  PAIRS      timed pairs (default 7)
+  DATA       noisy (tlmsynth -u -g -d 10) or smooth (default noisy)
+  FOLDER     where the products are made (default: a temporary folder in BUILD_DIR)
+"""
+
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+build = sys.argv[1] if len(sys.argv) > 1 else "build"
+records = int(sys.argv[2]) if len(sys.argv) > 2 else 1000
+pairs = int(sys.argv[3]) if len(sys.argv) > 3 else 7
+data = sys.argv[4] if len(sys.argv) > 4 else "noisy"
+folder_arg = sys.argv[5] if len(sys.argv) > 5 else None
+python_dir = os.path.abspath(os.path.join(build, "python"))
+sys.path.insert(0, python_dir)
+
+PRODUCTS = 100
+BINS = 50 * PRODUCTS + records  # past the highest interferogram number (4 records each)
+HOST = "127.0.0.1"
+OPTIONS = {"noisy": ["-u", "-g", "-d", "10"], "smooth": ["-k", "7", "-S", "50", "-s", "5x300,7x30,-1x6"]}
+
+# The reduction, as a client runs it: argv bins, products..., then "local" or
+# a scheduler address; prints the samples counted and the peak resident memory.
+CLIENT = """
+import sys, dask, dask.array as da, ifgtools
+bins, *paths, where = sys.argv[1:]
+bins = int(bins)
+if where != "local":
+    from distributed import Client
+    client = Client(where, timeout=60)
+ifg = ifgtools.open_campaign(paths, "interferogram")
+number = ifg.interferogram.data
+counts, sums1, sums2 = dask.compute(da.bincount(number, minlength=bins),
+    da.bincount(number, weights=ifg.detector1.data, minlength=bins),
+    da.bincount(number, weights=ifg.detector2.data, minlength=bins))
+peak = [int(l.split()[1]) for l in open("/proc/self/status") if l.startswith("VmHWM:")][0]
+print(counts.sum(), peak * 1024)
+"""
+
+
+def make_products(folder):
+    tlmsynth, tlm2nc = (os.path.join(build, d, n) for d, n in (("tlmsynth", "tlmsynth"), ("archive", "tlm2nc")))
+    paths = []
+    for i in range(PRODUCTS):
+        raw, product = os.path.join(folder, f"run{i:03d}.tlm"), os.path.join(folder, f"run{i:03d}.nc")
+        if not os.path.exists(product):
+            subprocess.run([tlmsynth, "-n", str(records), "-i", str(1 + 50 * i), "-r", str(i + 1),
+                            *OPTIONS[data], "-o", raw], check=True)
+            subprocess.run([tlm2nc, "-F", raw, "-o", product], check=True)
+            os.remove(raw)
+        paths.append(product)
+    return paths
+
+
+class Cluster:
+    """A scheduler and workers on 127.0.0.1, stopped on leaving."""
+
+    def __init__(self, folder, workers):
+        self.folder, self.processes = folder, []
+        address_file = os.path.join(folder, "scheduler.json")
+        if os.path.exists(address_file):
+            os.remove(address_file)
+        self.log = open(os.path.join(folder, "cluster.log"), "ab")
+        self.start("scheduler", "--port", "0", "--scheduler-file", address_file)
+        deadline = time.monotonic() + 60
+        while not os.path.exists(address_file) or not os.path.getsize(address_file):
+            if time.monotonic() > deadline:
+                raise SystemExit("campaign_bench: no scheduler after 60 s (see cluster.log)")
+            time.sleep(0.1)
+        time.sleep(0.2)
+        with open(address_file) as f:
+            self.address = json.load(f)["address"]
+        for i in range(workers):
+            self.start("worker", self.address, "--nthreads", "1", "--no-nanny",
+                       "--local-directory", os.path.join(folder, f"worker{i}"))
+
+    def start(self, *argv):
+        argv += ("--host", HOST, "--no-dashboard", "--dashboard-address", f"{HOST}:0")
+        env = dict(os.environ, PYTHONPATH=python_dir)
+        self.processes.append(subprocess.Popen([sys.executable, "-m", "dask", *argv], env=env,
+                                               stdout=self.log, stderr=subprocess.STDOUT))
+
+    def worker_cpu(self):
+        """CPU seconds (user and system) the workers have used."""
+        total = 0
+        for p in self.processes[1:]:
+            with open(f"/proc/{p.pid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            total += int(fields[11]) + int(fields[12])
+        return total / os.sysconf("SC_CLK_TCK")
+
+    def worker_peaks(self):
+        """Peak resident memory of each worker, bytes."""
+        peaks = []
+        for p in self.processes[1:]:
+            with open(f"/proc/{p.pid}/status") as f:
+                peaks += [int(l.split()[1]) * 1024 for l in f if l.startswith("VmHWM:")]
+        return peaks
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        for p in self.processes:
+            p.terminate()
+        for p in self.processes:
+            try:
+                p.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+        self.log.close()
+
+
+def speed(folder, paths):
+    runs = {1: [], 2: []}  # workers -> (seconds, worker CPU seconds, seconds of open_campaign)
+    machine = []  # what two processes at once gain on this machine, pair by pair
+    want = None
+    for _ in range(pairs):
+        for workers in (1, 2):
+            *figures, result = timed_run(folder, paths, workers)
+            assert want is None or all((a == b).all() for a, b in zip(result, want)), "runs disagree"
+            want = result
+            runs[workers].append(figures)
+        machine.append(two_at_once(paths[:4]))
+    print(f"{PRODUCTS} products, {int(want[0].sum())} samples, {bytes_of(paths) / 1e6:.0f} MB of products; "
+          f"{pairs} pairs, a fresh cluster for each run; load average {os.getloadavg()[0]:.1f}")
+    for workers, figures in runs.items():
+        seconds, cpu, opened = (statistics.median(f[i] for f in figures) for i in range(3))
+        print(f"  {workers} worker{'s' if workers > 1 else ' '}  {seconds:6.2f} s, workers' CPU {cpu:6.2f} s; "
+              f"open_campaign {opened:5.2f} s")
+    ratios = [a[0] / b[0] for a, b in zip(runs[1], runs[2])]
+    print(f"  one / two   {statistics.median(ratios):6.2f} (median of the pairs' ratios)\n"
+          f"  the machine: two gzip -6 at once do {statistics.median(machine):.2f} times the work of one "
+          f"in the same time (median of the pairs)")
+
+
+def two_at_once(paths):
+    """How much more two CPU-bound processes at once get done than one: the
+    yardstick of the cores this machine gives now (2.0 on two idle cores)."""
+    def seconds(count):
+        start = time.perf_counter()
+        runs = [subprocess.Popen(["gzip", "-6", "-c", *paths], stdout=subprocess.DEVNULL) for _ in range(count)]
+        for run in runs:
+            run.wait()
+        return time.perf_counter() - start
+    return 2 * seconds(1) / seconds(2)
+
+
+def timed_run(folder, paths, workers):
+    """Seconds of the reduction on a fresh cluster (no worker holds a
+    product open or a decompressed chunk), the CPU seconds the workers spent
+    in it, seconds of open_campaign, and the result."""
+    import dask.array as da
+    import distributed
+    import ifgtools
+    with Cluster(folder, workers) as cluster, distributed.Client(cluster.address, timeout=60) as client:
+        client.wait_for_workers(workers, timeout=60)
+        start = time.perf_counter()
+        ifg = ifgtools.open_campaign(paths, "interferogram")
+        opened = time.perf_counter() - start
+        number = ifg.interferogram.data
+        reduction = [da.bincount(number, minlength=BINS),
+                     da.bincount(number, weights=ifg.detector1.data, minlength=BINS),
+                     da.bincount(number, weights=ifg.detector2.data, minlength=BINS)]
+        cpu = cluster.worker_cpu()
+        start = time.perf_counter()
+        with distributed.get_task_stream(client) as stream:
+            result = client.gather(client.compute(reduction))
+        seconds = time.perf_counter() - start
+        cpu = cluster.worker_cpu() - cpu
+        assert len({t["worker"] for t in stream.data}) == workers, "a worker did nothing"
+        assert result[0].sum() == ifg.sizes["sample"], "not every sample was counted"
+        return seconds, cpu, opened, result
+
+
+def memory(folder, paths):
+    for count in (10, PRODUCTS):
+        with Cluster(folder, 2) as cluster:
+            samples, peak = client_run(paths[:count], cluster.address)
+            workers = cluster.worker_peaks()
+        _, local = client_run(paths[:count], "local")
+        print(f"  {count:3d} products, {samples:9d} samples: client {peak / 1e6:6.1f} MB, "
+              f"workers {' '.join(f'{w / 1e6:.1f}' for w in workers)} MB; local threads {local / 1e6:6.1f} MB")
+
+
+def client_run(paths, where):
+    env = dict(os.environ, PYTHONPATH=python_dir)
+    out = subprocess.run([sys.executable, "-c", CLIENT, str(BINS), *paths, where], env=env, capture_output=True,
+                         text=True, check=True).stdout.split()
+    return int(out[0]), int(out[1])
+
+
+def bytes_of(paths):
+    return sum(os.path.getsize(p) for p in paths)
+
+
+def main():
+    with tempfile.TemporaryDirectory(dir=build) as scratch:
+        folder = folder_arg or scratch
+        os.makedirs(folder, exist_ok=True)
+        paths = make_products(folder)
+        print(f"data: {data}, {records} records per raw file ({records * 10752 / 1e6:.1f} MB)")
+        speed(scratch, paths)
+        print("peak resident memory (VmHWM):")
+        memory(scratch, paths)
+
+
+if __name__ == "__main__":
+    main()

@@ -9,6 +9,7 @@ void dump_run_init(DumpRun& run, const GroupTable& table, const ChannelGroup& gr
   run.format_offset = format_offset;
   run.hex = hex;
   run.records = 0;
+  run.reads_prefix = true;
   run.last_sync_row = -1;
   run.positions = GroupPositions{};
 }
@@ -35,5 +36,5 @@ void dump_subframe_at(DumpRun& run, const unsigned char* record, int index, int 
     }
   }
   line.sync_word = stored_subframe_word(sf, static_cast<int64_t>(sync_row) * kWordsPerRow);
-  group.read(group, run.positions, sf, line.values);
+  read_line(*run.table, group, run.positions, sf, line.values, run.reads_prefix);
 }

@@ -19,6 +19,8 @@ struct DumpRun {
   int format_offset;  // channel number of the generic group
   bool hex;           // the generic group's value written in hexadecimal (-X)
   int64_t records;    // whole records taken; the number of the last one
+  bool reads_prefix;  // false: the line's prefix is left as it was (runs over the same
+                      // records that take it from one of them)
   int last_sync_row;  // the sync row the positions were placed for
   GroupPositions positions;
 };
@@ -32,6 +34,7 @@ struct DumpLine {
   int values[kMaxLineValues];  // group->value_count of them
 };
 
+// The run reads the prefix of its lines until told otherwise.
 void dump_run_init(DumpRun& run, const GroupTable& table, const ChannelGroup& group,
                    int format_offset, bool hex);
 

@@ -30,15 +30,13 @@ void place_time_prefix(GroupPositions& at, int sync_row) {
   at.time_b = channel_position(sync_row, kTimeChannelB, kColumn);
 }
 
-// Reads the time prefix into values[0..3] and returns where the group's
-// own values go.
-int* read_time_prefix(const GroupPositions& at, StoredSubframe sf, int* values) {
+// The time prefix: interferogram number, hours, minutes, seconds.
+void read_time_prefix(const GroupPositions& at, StoredSubframe sf, int* values) {
   const int time_b = stored_subframe_word(sf, at.time_b);
   values[0] = stored_subframe_word(sf, at.interferogram_number);
   values[1] = bcd_low_byte(stored_subframe_word(sf, at.time_a));
   values[2] = bcd_high_byte(time_b);
   values[3] = bcd_low_byte(time_b);
-  return values + kTimeValues;
 }
 
 // "%4d\t%2d %2d %2d\t": interferogram number, hours, minutes, seconds.
@@ -68,7 +66,7 @@ void place_listed_values(const ChannelGroup& group, GroupPositions& at, int sync
 
 void read_listed_values(const ChannelGroup& group, const GroupPositions& at, StoredSubframe sf,
                         int* values) {
-  int* v = read_time_prefix(at, sf, values);
+  int* v = values;
   for (int i = 0; i < group.channel_count; ++i) {
     const int word = stored_subframe_word(sf, at.listed[i]);
     switch (group.forms[i]) {
@@ -89,8 +87,7 @@ void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) 
 }
 
 // Three converter readings, then the fourth minus the channel 79 word.
-void read_fast_sap(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* values) {
-  int* v = read_time_prefix(at, sf, values);
+void read_fast_sap(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* v) {
   for (int i = 0; i < kFastSapRows - 1; ++i)
     v[i] = top_12(stored_subframe_word(sf, at.fast_sap[i] + kFastSapLag));
   v[kFastSapRows - 1] = stored_subframe_word(sf, at.fast_sap[kFastSapRows - 1] + kFastSapLag) -
@@ -153,8 +150,9 @@ constexpr ValueForm kAuxiliaryForms[] = {ValueForm::kFlagAndZero, ValueForm::kFl
 constexpr ChannelGroup listed_group(char option, const int* channels, int count,
                                     const ValueForm* forms, int values,
                                     WriteValues write = write_prefixed_list) {
-  return {option, kTimeValues + values, channels,           count, forms,
-          -1,     place_listed_values,  read_listed_values, write};
+  return {option, kTimeValues + values, kTimeValues,         channels,
+          count,  forms,                -1,                  place_listed_values,
+          read_listed_values,           write};
 }
 
 }  // namespace
@@ -162,8 +160,9 @@ constexpr ChannelGroup listed_group(char option, const int* channels, int count,
 const GroupTable kEngineeringTable = {
     "hkdump",
     kColumn,
+    read_time_prefix,
     {
-        {'f', kTimeValues + 4, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
+        {'f', kTimeValues + 4, kTimeValues, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_prefixed_list},
         listed_group('s', kSlowSapChannels, length_of(kSlowSapChannels), kTop12x8, 6),
         listed_group('p', kPressureChannels, length_of(kPressureChannels), kPressureForms, 4),
@@ -173,6 +172,6 @@ const GroupTable kEngineeringTable = {
                      4),
         listed_group('x', kAuxiliaryDetectorChannels, length_of(kAuxiliaryDetectorChannels),
                      kAuxiliaryForms, 12),
-        {'g', 1, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
+        {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
     },
 };

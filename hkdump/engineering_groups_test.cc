@@ -48,7 +48,8 @@ std::string dump(const GroupCase& c) {
   GroupPositions at{};
   group->place(*group, at, c.at.sync_row, c.at.format_offset);
   int values[kMaxLineValues];
-  group->read(*group, at, stored_subframe(stored_record(g_record), c.at.sub), values);
+  read_line(kEngineeringTable, *group, at, stored_subframe(stored_record(g_record), c.at.sub),
+            values);
   char line[kMaxGroupTextBytes];
   const char* end = group->write(line, values, group->value_count, c.at.hex);
   return std::string(static_cast<const char*>(line), end).substr(c.at.from);

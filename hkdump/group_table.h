@@ -71,9 +71,14 @@ struct ChannelGroup;
 using PlaceChannels = void (*)(const ChannelGroup& group, GroupPositions& at, int sync_row,
                                int format_offset);
 
-// Reads the numbers of one line from the subframe, in print order.
+// Reads the group's own numbers of one line from the subframe, in print
+// order (after the table's prefix, when its line has one).
 using ReadValues = void (*)(const ChannelGroup& group, const GroupPositions& at,
                             tlmframe::StoredSubframe sf, int* values);
+
+// Reads the numbers of the table's line prefix (the engineering table's
+// time prefix) from the subframe.
+using ReadPrefix = void (*)(const GroupPositions& at, tlmframe::StoredSubframe sf, int* values);
 
 // Writes the count numbers of a line as the group's text, ending with a
 // newline, and returns the end.  hex asks the generic group for
@@ -83,6 +88,7 @@ using WriteValues = char* (*)(char* p, const int* values, int count, bool hex);
 struct ChannelGroup {
   char option;          // its command-line option: f s p m v x, or g (a generic channel)
   int value_count;      // numbers on each line
+  int prefix_count;     // of them, the table's prefix first on the line (0: none)
   const int* channels;  // the group's list of channels in print order, if it has one
   int channel_count;
   const ValueForm* forms;  // their engineering forms, one per channel (engineering table)
@@ -95,6 +101,7 @@ struct ChannelGroup {
 struct GroupTable {
   const char* program;  // the program's name in its messages
   int column;           // the housekeeping column read
+  ReadPrefix read_prefix;  // of the lines whose group has a prefix_count
   ChannelGroup groups[kGroupCount];
 };
 
@@ -103,6 +110,12 @@ extern const GroupTable kRawTable;          // hkrawdump
 
 // The group of this option letter, or nullptr.
 const ChannelGroup* find_group(const GroupTable& table, char option);
+
+// Reads the numbers of one line of the group: the table's prefix when the
+// group's line has one (unless with_prefix is false: those numbers are
+// then left as they are), then the group's own.
+void read_line(const GroupTable& table, const ChannelGroup& group, const GroupPositions& at,
+               tlmframe::StoredSubframe sf, int* values, bool with_prefix = true);
 
 // Word positions of the group's list of channels in one housekeeping column.
 void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPositions& at);

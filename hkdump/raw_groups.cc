@@ -44,9 +44,8 @@ void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe 
 // A group of listed channels, each printed as its word.
 constexpr ChannelGroup listed_group(char option, const int* channels, int count,
                                     int reported = -1) {
-  return {option,        count,    channels,           count,
-          nullptr,       reported, place_listed_words, read_listed_words,
-          write_hex_list};
+  return {option,   count,    0,         channels,          count,
+          nullptr,  reported, place_listed_words, read_listed_words, write_hex_list};
 }
 
 }  // namespace
@@ -56,8 +55,9 @@ constexpr ChannelGroup listed_group(char option, const int* channels, int count,
 const GroupTable kRawTable = {
     "hkrawdump",
     kColumn,
+    nullptr,  // no prefix
     {
-        {'f', kFastSapPositions, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
+        {'f', kFastSapPositions, 0, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_hex_list},
         listed_group('s', kSlowSapChannels, length_of(kSlowSapChannels)),
         listed_group('p', kPressureChannels, length_of(kPressureChannels)),
@@ -65,6 +65,6 @@ const GroupTable kRawTable = {
                      kMaskOffsetChannel),
         listed_group('v', kVoltageMonitorChannels, length_of(kVoltageMonitorChannels)),
         listed_group('x', kAuxiliaryDetectorChannels, length_of(kAuxiliaryDetectorChannels)),
-        {'g', 1, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
+        {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
     },
 };

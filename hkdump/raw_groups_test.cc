@@ -39,7 +39,7 @@ std::string update(char option, int sync_row, int format_offset = 0) {
 std::string print(char option, int sub, bool hex = false) {
   const ChannelGroup* group = find_group(kRawTable, option);
   int values[kMaxLineValues];
-  group->read(*group, g_at, stored_subframe(stored_record(g_record), sub), values);
+  read_line(kRawTable, *group, g_at, stored_subframe(stored_record(g_record), sub), values);
   char line[kMaxGroupTextBytes];
   const char* end = group->write(line, values, group->value_count, hex);
   return std::string(static_cast<const char*>(line), end);

@@ -30,6 +30,7 @@ int zone_of_new_value(const DictionaryEntry& e, Watch& w, int decoded) {
 // Four counts at a time (a vector of the compiler's, on any machine).
 typedef uint32_t Lanes __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
+static_assert(kTimePrefixValues % kLanes == 0, "a line's own values start a lane group");
 
 Lanes lanes_at(const void* p) {
   Lanes v;
@@ -155,7 +156,7 @@ void check_value(MonitorRun& run, Watch& w, int subframe, int decoded) {
 // The places of the source's line whose values lie outside their
 // stretches, as set lanes, added to out.
 void find_unsettled(const MonitorSource& s, Lanes& out) {
-  for (int k = 0; k < s.checked_values; k += kLanes) {
+  for (int k = s.first_checked; k < s.checked_values; k += kLanes) {
     const Lanes beyond = lanes_at(&s.line.values[k]) - lanes_at(&s.settled_low[k]);
     out |= reinterpret_cast<Lanes>(beyond > lanes_at(&s.settled_span[k]));
   }
@@ -174,6 +175,24 @@ void check_values(MonitorRun& run, int subframe) {
   }
 }
 
+// The source whose line gives the time of day: the first engineering
+// group's but the generic one, or the pressure group's when no other is
+// read.  It alone reads the time prefix; the prefix of every other
+// engineering line is left as it was, and never checked.
+void share_time_prefix(MonitorRun& run) {
+  run.time_source = -1;
+  for (int i = 0; i < run.source_count && run.time_source < 0; ++i) {
+    const DumpRun& r = run.sources[i].run;
+    if (r.group->prefix_count > 0) run.time_source = i;
+  }
+  if (run.time_source < 0) run.time_source = source_of(run, kEngineeringTable, 'p', 0);
+  for (int i = 0; i < run.source_count; ++i) {
+    MonitorSource& s = run.sources[i];
+    s.run.reads_prefix = i == run.time_source;
+    s.first_checked = s.run.reads_prefix ? 0 : s.run.group->prefix_count;
+  }
+}
+
 }  // namespace
 
 void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
@@ -184,17 +203,20 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
   run.values = 0;
   run.worst_severity = 0;
   run.transition_count = 0;
-  // The time of day comes with every engineering group but the generic
-  // one; the pressure group's run gives it when no other does.
-  run.time_source = -1;
+  // The sources of the limited values, the time values' last: they are
+  // read from the line that carries the time.
+  for (int i = 0; i < dictionary.count; ++i) {
+    const DecodedValue& v = dictionary.entries[i].value;
+    if (has_limits(dictionary.entries[i].limits) && v.group != HousekeepingGroup::kTime) {
+      source_of_value(run, v);
+    }
+  }
+  share_time_prefix(run);
   for (int i = 0; i < dictionary.count; ++i) {
     const DictionaryEntry& e = dictionary.entries[i];
     if (!has_limits(e.limits)) continue;
-    const int s = source_of_value(run, e.value);
-    const DumpRun& r = run.sources[s].run;
-    if (run.time_source < 0 && r.table == &kEngineeringTable && r.group->option != 'g') {
-      run.time_source = s;
-    }
+    const int s = e.value.group == HousekeepingGroup::kTime ? run.time_source
+                                                            : source_of_value(run, e.value);
     Watch& w = run.watches[run.watch_count++];
     w.decoded = &run.sources[s].line.values[e.value.position];
     w.settled_low = &run.sources[s].settled_low[e.value.position];
@@ -209,9 +231,6 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     w.worst_decoded = 0;
     w.worst_zone = kGreen;
     w.worst_excess = 0;
-  }
-  if (run.time_source < 0) {
-    run.time_source = source_of(run, kEngineeringTable, 'p', 0);
   }
 }
 

@@ -114,6 +114,25 @@ TEST(MonitorRun, TheTimeOfDayComesWithoutAnyEngineeringChannel) {
   EXPECT_EQ(m.lines, "    1 0\t12:00:42\traw\t11 count\tRED\tabove red_high 10\n");
 }
 
+TEST(MonitorRun, TimeValuesAreReadOnceForEveryEngineeringGroup) {
+  // Two engineering groups (the time prefix read on the first one's line
+  // only, which is not the pressure group's) and a limited time value.
+  Monitoring m(channel("slow", "count", 12, "slow_sap", 102, "top 12", "red_low = 5") +
+               channel("gauge", "count", 12, "pressure", 22, "top 12", "yellow_high = 100") +
+               channel("seconds", "s", 12, "time", 66, "BCD low", "yellow_high = 2"));
+  EXPECT_EQ(m.run->source_count, 2);
+  const Word gauge{12, 22, {0x0500, 0x0700, 0x0500}}, slow{12, 102, {0x0060, 0x0060, 0x0060}};
+  m.take(record_at(2, {gauge, slow}));
+  m.take(record_at(3, {gauge, {12, 102, {0x0060, 0x0060, 0x0030}}}));
+  EXPECT_EQ(m.lines,
+            "    1 1\t12:00:02\tgauge\t112 count\tYELLOW\tabove yellow_high 100\n"
+            "    1 2\t12:00:02\tgauge\t80 count\tGREEN\tbelow yellow_high 100\n"
+            "    2 0\t12:00:03\tseconds\t3 s\tYELLOW\tabove yellow_high 2\n"
+            "    2 1\t12:00:03\tgauge\t112 count\tYELLOW\tabove yellow_high 100\n"
+            "    2 2\t12:00:03\tslow\t3 count\tRED\tbelow red_low 5\n"
+            "    2 2\t12:00:03\tgauge\t80 count\tGREEN\tbelow yellow_high 100\n");
+}
+
 // What the run must give, worked out by handing every value to the limit
 // state and weighing every value for the worst.
 struct Reference {

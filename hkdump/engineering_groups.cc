@@ -150,9 +150,8 @@ constexpr ValueForm kAuxiliaryForms[] = {ValueForm::kFlagAndZero, ValueForm::kFl
 constexpr ChannelGroup listed_group(char option, const int* channels, int count,
                                     const ValueForm* forms, int values,
                                     WriteValues write = write_prefixed_list) {
-  return {option, kTimeValues + values, kTimeValues,         channels,
-          count,  forms,                -1,                  place_listed_values,
-          read_listed_values,           write};
+  return {option, kTimeValues + values, kTimeValues,        channels, count, forms,
+          -1,     place_listed_values,  read_listed_values, write};
 }
 
 }  // namespace

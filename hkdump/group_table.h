@@ -99,8 +99,8 @@ struct ChannelGroup {
 };
 
 struct GroupTable {
-  const char* program;  // the program's name in its messages
-  int column;           // the housekeeping column read
+  const char* program;     // the program's name in its messages
+  int column;              // the housekeeping column read
   ReadPrefix read_prefix;  // of the lines whose group has a prefix_count
   ChannelGroup groups[kGroupCount];
 };

@@ -44,8 +44,16 @@ void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe 
 // A group of listed channels, each printed as its word.
 constexpr ChannelGroup listed_group(char option, const int* channels, int count,
                                     int reported = -1) {
-  return {option,   count,    0,         channels,          count,
-          nullptr,  reported, place_listed_words, read_listed_words, write_hex_list};
+  return {option,
+          count,
+          0,
+          channels,
+          count,
+          nullptr,
+          reported,
+          place_listed_words,
+          read_listed_words,
+          write_hex_list};
 }
 
 }  // namespace

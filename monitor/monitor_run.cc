@@ -215,8 +215,8 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
   for (int i = 0; i < dictionary.count; ++i) {
     const DictionaryEntry& e = dictionary.entries[i];
     if (!has_limits(e.limits)) continue;
-    const int s = e.value.group == HousekeepingGroup::kTime ? run.time_source
-                                                            : source_of_value(run, e.value);
+    const int s =
+        e.value.group == HousekeepingGroup::kTime ? run.time_source : source_of_value(run, e.value);
     Watch& w = run.watches[run.watch_count++];
     w.decoded = &run.sources[s].line.values[e.value.position];
     w.settled_low = &run.sources[s].settled_low[e.value.position];

@@ -11,12 +11,6 @@ const ChannelGroup* find_group(const GroupTable& table, char option) {
   return nullptr;
 }
 
-void read_line(const GroupTable& table, const ChannelGroup& group, const GroupPositions& at,
-               StoredSubframe sf, int* values, bool with_prefix) {
-  if (with_prefix && group.prefix_count > 0) table.read_prefix(at, sf, values);
-  group.read(group, at, sf, values + group.prefix_count);
-}
-
 void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPositions& at) {
   for (int i = 0; i < group.channel_count; ++i) {
     at.listed[i] = channel_position(sync_row, group.channels[i], column);

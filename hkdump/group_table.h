@@ -114,8 +114,11 @@ const ChannelGroup* find_group(const GroupTable& table, char option);
 // Reads the numbers of one line of the group: the table's prefix when the
 // group's line has one (unless with_prefix is false: those numbers are
 // then left as they are), then the group's own.
-void read_line(const GroupTable& table, const ChannelGroup& group, const GroupPositions& at,
-               tlmframe::StoredSubframe sf, int* values, bool with_prefix = true);
+inline void read_line(const GroupTable& table, const ChannelGroup& group, const GroupPositions& at,
+                      tlmframe::StoredSubframe sf, int* values, bool with_prefix = true) {
+  if (with_prefix && group.prefix_count > 0) table.read_prefix(at, sf, values);
+  group.read(group, at, sf, values + group.prefix_count);
+}
 
 // Word positions of the group's list of channels in one housekeeping column.
 void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPositions& at);

@@ -30,7 +30,7 @@ int zone_of_new_value(const DictionaryEntry& e, Watch& w, int decoded) {
 // Four counts at a time (a vector of the compiler's, on any machine).
 typedef uint32_t Lanes __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
-static_assert(kTimePrefixValues % kLanes == 0, "a line's own values start a lane group");
+static_assert(kMaxLineValues % kLanes == 0, "a line is whole lanes");
 
 Lanes lanes_at(const void* p) {
   Lanes v;
@@ -50,7 +50,6 @@ int source_of(MonitorRun& run, const GroupTable& table, char option, int format_
   MonitorSource& s = run.sources[run.source_count];
   dump_run_init(s.run, table, *find_group(table, option), format_offset, false);
   s.line = DumpLine{};
-  s.checked_values = (s.run.group->value_count + kLanes - 1) / kLanes * kLanes;
   for (int k = 0; k < kMaxLineValues; ++k) {
     s.settled_low[k] = 0;
     s.settled_span[k] = UINT32_MAX;
@@ -154,9 +153,12 @@ void check_value(MonitorRun& run, Watch& w, int subframe, int decoded) {
 }
 
 // The places of the source's line whose values lie outside their
-// stretches, as set lanes, added to out.
+// stretches, as set lanes, added to out.  Every place is looked at, in a
+// fixed number of steps: one without a channel has every count in its
+// stretch, whatever the line holds there (nothing, past its values; a
+// time prefix left to another source).
 void find_unsettled(const MonitorSource& s, Lanes& out) {
-  for (int k = s.first_checked; k < s.checked_values; k += kLanes) {
+  for (int k = 0; k < kMaxLineValues; k += kLanes) {
     const Lanes beyond = lanes_at(&s.line.values[k]) - lanes_at(&s.settled_low[k]);
     out |= reinterpret_cast<Lanes>(beyond > lanes_at(&s.settled_span[k]));
   }
@@ -178,7 +180,7 @@ void check_values(MonitorRun& run, int subframe) {
 // The source whose line gives the time of day: the first engineering
 // group's but the generic one, or the pressure group's when no other is
 // read.  It alone reads the time prefix; the prefix of every other
-// engineering line is left as it was, and never checked.
+// engineering line is left as it was, with no channel on it.
 void share_time_prefix(MonitorRun& run) {
   run.time_source = -1;
   for (int i = 0; i < run.source_count && run.time_source < 0; ++i) {
@@ -189,7 +191,6 @@ void share_time_prefix(MonitorRun& run) {
   for (int i = 0; i < run.source_count; ++i) {
     MonitorSource& s = run.sources[i];
     s.run.reads_prefix = i == run.time_source;
-    s.first_checked = s.run.reads_prefix ? 0 : s.run.group->prefix_count;
   }
 }
 

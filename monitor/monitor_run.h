@@ -34,8 +34,6 @@ constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 // settled_low + settled_span, taken as unsigned 32-bit numbers.
 struct MonitorSource {
   DumpRun run;
-  int first_checked;   // the places looked at: from here (past a time prefix that
-  int checked_values;  // another source reads) to the line's end, rounded up to fours
   DumpLine line;
   uint32_t settled_low[kMaxLineValues];
   uint32_t settled_span[kMaxLineValues];

@@ -88,13 +88,15 @@ inline uint16_t stored_word_at(const unsigned char* p) {
   return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }
 
-// Record word at index of a stored record; 0 outside the record.
+// Record word at index of a stored record; 0 outside the record.  (An
+// index below 0 is taken as a huge unsigned one, so that a subframe word,
+// the common case, costs one comparison.)
 inline uint16_t stored_record_word(const unsigned char* record_bytes, int64_t index) {
-  if (index < 0 || index >= kRecordWords) return 0;
-  const unsigned char* p = record_bytes + 2 * index;
-  if (index < kSwappedWords) return stored_word_at(p);
+  const uint64_t at = static_cast<uint64_t>(index);
+  if (at < kSwappedWords) return stored_word_at(record_bytes + 2 * at);
+  if (at >= kRecordWords) return 0;
   uint16_t host;
-  std::memcpy(&host, p, sizeof host);
+  std::memcpy(&host, record_bytes + 2 * at, sizeof host);
   return host;
 }
 

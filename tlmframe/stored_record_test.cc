@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,6 +42,10 @@ TEST(StoredRecord, WordsReadAsAfterSwapping) {
   swap_copy();
   for (int64_t i = -40; i < kRecordWords + 40; ++i) {
     ASSERT_EQ(stored_record_word(g_bytes, i), record_word(g_swapped, i)) << i;
+  }
+  // Far outside, and where a 32-bit index would wrap into the record.
+  for (int64_t i : {INT64_MIN, INT64_MAX, (int64_t{1} << 32) + 5, 5 - (int64_t{1} << 32)}) {
+    EXPECT_EQ(stored_record_word(g_bytes, i), 0) << i;
   }
   // A stored byte pair 0x14 0x6F is the sync word; a trailer pair is read
   // as the host reads it.

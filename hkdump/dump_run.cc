@@ -20,21 +20,12 @@ void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLin
   dump_subframe_at(run, record, index, find_sync_row(stored_subframe(record, index)), line);
 }
 
-void dump_subframe_at(DumpRun& run, const unsigned char* record, int index, int sync_row,
-                      DumpLine& line) {
-  const StoredSubframe sf = stored_subframe(record, index);
+void dump_run_place(DumpRun& run, int sync_row, DumpLine& line) {
   const ChannelGroup& group = *run.group;
-  line.reports_position = false;
-  line.reported_position = 0;
-  if (sync_row != run.last_sync_row) {
-    run.last_sync_row = sync_row;
-    group.place(group, run.positions, sync_row, run.format_offset);
-    if (group.reported_channel >= 0) {
-      line.reports_position = true;
-      line.reported_position =
-          channel_position(sync_row, group.reported_channel, run.table->column);
-    }
+  run.last_sync_row = sync_row;
+  group.place(group, run.positions, sync_row, run.format_offset);
+  if (group.reported_channel >= 0) {
+    line.reports_position = true;
+    line.reported_position = channel_position(sync_row, group.reported_channel, run.table->column);
   }
-  line.sync_word = stored_subframe_word(sf, static_cast<int64_t>(sync_row) * kWordsPerRow);
-  read_line(*run.table, group, run.positions, sf, line.values, run.reads_prefix);
 }

@@ -31,6 +31,23 @@ int zone_of_new_value(const DictionaryEntry& e, Watch& w, int decoded) {
 typedef uint32_t Lanes __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
 static_assert(kMaxLineValues % kLanes == 0, "a line is whole lanes");
+static_assert(kMaxMonitorLanes == kMaxMonitorSources * kMaxLineValues / kLanes);
+
+// The groups of four places that hold a limited channel: marked for each
+// watch, then listed source by source.
+void list_lanes(MonitorRun& run, const int* watch_sources) {
+  bool marked[kMaxMonitorSources][kMaxLineValues / kLanes] = {};
+  for (int i = 0; i < run.watch_count; ++i) {
+    const int position = run.dictionary->entries[run.watches[i].entry].value.position;
+    marked[watch_sources[i]][position / kLanes] = true;
+  }
+  run.lane_count = 0;
+  for (int s = 0; s < run.source_count; ++s) {
+    for (int k = 0; k < kMaxLineValues / kLanes; ++k) {
+      if (marked[s][k]) run.lanes[run.lane_count++] = MonitorLanes{s, k * kLanes};
+    }
+  }
+}
 
 Lanes lanes_at(const void* p) {
   Lanes v;
@@ -152,23 +169,22 @@ void check_value(MonitorRun& run, Watch& w, int subframe, int decoded) {
   }
 }
 
-// The places of the source's line whose values lie outside their
-// stretches, as set lanes, added to out.  Every place is looked at, in a
-// fixed number of steps: one without a channel has every count in its
-// stretch, whatever the line holds there (nothing, past its values; a
-// time prefix left to another source).
-void find_unsettled(const MonitorSource& s, Lanes& out) {
-  for (int k = 0; k < kMaxLineValues; k += kLanes) {
-    const Lanes beyond = lanes_at(&s.line.values[k]) - lanes_at(&s.settled_low[k]);
-    out |= reinterpret_cast<Lanes>(beyond > lanes_at(&s.settled_span[k]));
-  }
+// The places of four on a line whose values lie outside their stretches,
+// as set lanes, added to out.  A place without a channel has every count
+// in its stretch, whatever the line holds there (nothing, past its values;
+// a time prefix left to another source).
+void find_unsettled(const MonitorSource& s, int k, Lanes& out) {
+  const Lanes beyond = lanes_at(&s.line.values[k]) - lanes_at(&s.settled_low[k]);
+  out |= reinterpret_cast<Lanes>(beyond > lanes_at(&s.settled_span[k]));
 }
 
 // One subframe's value of every channel, in the order of the dictionary.
 void check_values(MonitorRun& run, int subframe) {
   ++run.values;
   Lanes out = {0, 0, 0, 0};
-  for (int i = 0; i < run.source_count; ++i) find_unsettled(run.sources[i], out);
+  for (int i = 0; i < run.lane_count; ++i) {
+    find_unsettled(run.sources[run.lanes[i].source], run.lanes[i].first, out);
+  }
   if ((out[0] | out[1] | out[2] | out[3]) == 0) return;
   for (int i = 0; i < run.watch_count; ++i) {
     Watch& w = run.watches[i];
@@ -213,11 +229,13 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     }
   }
   share_time_prefix(run);
+  int watch_sources[kMaxDictionaryEntries];
   for (int i = 0; i < dictionary.count; ++i) {
     const DictionaryEntry& e = dictionary.entries[i];
     if (!has_limits(e.limits)) continue;
     const int s =
         e.value.group == HousekeepingGroup::kTime ? run.time_source : source_of_value(run, e.value);
+    watch_sources[run.watch_count] = s;
     Watch& w = run.watches[run.watch_count++];
     w.decoded = &run.sources[s].line.values[e.value.position];
     w.settled_low = &run.sources[s].settled_low[e.value.position];
@@ -233,6 +251,7 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     w.worst_zone = kGreen;
     w.worst_excess = 0;
   }
+  list_lanes(run, watch_sources);
 }
 
 void monitor_record(MonitorRun& run, const unsigned char* record) {

@@ -39,6 +39,15 @@ struct MonitorSource {
   uint32_t settled_span[kMaxLineValues];
 };
 
+// Four neighbouring places of a source's line, from place `first` on.
+struct MonitorLanes {
+  int source;
+  int first;
+};
+
+// The most groups of four places with a limited channel among them.
+constexpr int kMaxMonitorLanes = kMaxMonitorSources * kMaxLineValues / 4;
+
 // Decoded values whose zones a channel keeps, by their low bits.
 constexpr int kZoneCacheSize = 16;
 
@@ -77,12 +86,14 @@ struct MonitorRun {
   int source_count;
   int time_source;  // the source whose line gives the time of day
   int watch_count;
+  int lane_count;      // the groups of four places looked at in each subframe
   int64_t records;     // whole records taken
   int64_t values;      // subframes checked: the values of each channel
   int worst_severity;  // of every state reached: 0, 1 or 2
   int transition_count;
   MonitorSource sources[kMaxMonitorSources];
   Watch watches[kMaxDictionaryEntries];
+  MonitorLanes lanes[kMaxMonitorLanes];  // those with a limited channel, in line order
   // The transitions of the record taken last: at most one per channel and
   // subframe.
   MonitorTransition transitions[tlmframe::kSubframeCount * kMaxDictionaryEntries];

@@ -20,12 +20,7 @@ void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLin
   dump_subframe_at(run, record, index, find_sync_row(stored_subframe(record, index)), line);
 }
 
-void dump_run_place(DumpRun& run, int sync_row, DumpLine& line) {
-  const ChannelGroup& group = *run.group;
+void dump_run_place(DumpRun& run, int sync_row) {
   run.last_sync_row = sync_row;
-  group.place(group, run.positions, sync_row, run.format_offset);
-  if (group.reported_channel >= 0) {
-    line.reports_position = true;
-    line.reported_position = channel_position(sync_row, group.reported_channel, run.table->column);
-  }
+  run.group->place(*run.group, run.positions, sync_row, run.format_offset);
 }

@@ -44,21 +44,33 @@ void dump_run_record(DumpRun& run);
 // The line of subframe index (0, 1, 2 in this order) of the record just taken.
 void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLine& line);
 
-// Places the run's channels for a new sync row, and notes on the line the
-// position the group reports then (the rare step of dump_subframe_at).
-void dump_run_place(DumpRun& run, int sync_row, DumpLine& line);
+// Places the run's channels for a new sync row (the rare step of reading
+// a line).
+void dump_run_place(DumpRun& run, int sync_row);
 
-// The same for a subframe whose sync row has been found already, so that
-// many runs over the same records share one search.
+// The numbers of the line alone (line.values), for a subframe whose sync
+// row has been found already: what runs over the same records that share
+// one search and want only the numbers read.
+inline void dump_values_at(DumpRun& run, const unsigned char* record, int index, int sync_row,
+                           int* values) {
+  if (sync_row != run.last_sync_row) dump_run_place(run, sync_row);
+  read_line(*run.table, *run.group, run.positions, tlmframe::stored_subframe(record, index), values,
+            run.reads_prefix);
+}
+
+// The whole line of such a subframe.
 inline void dump_subframe_at(DumpRun& run, const unsigned char* record, int index, int sync_row,
                              DumpLine& line) {
-  const tlmframe::StoredSubframe sf = tlmframe::stored_subframe(record, index);
-  line.reports_position = false;
-  line.reported_position = 0;
-  if (sync_row != run.last_sync_row) dump_run_place(run, sync_row, line);
+  const ChannelGroup& group = *run.group;
+  line.reports_position = sync_row != run.last_sync_row && group.reported_channel >= 0;
+  line.reported_position =
+      line.reports_position
+          ? tlmframe::channel_position(sync_row, group.reported_channel, run.table->column)
+          : 0;
   line.sync_word =
-      tlmframe::stored_subframe_word(sf, static_cast<int64_t>(sync_row) * tlmframe::kWordsPerRow);
-  read_line(*run.table, *run.group, run.positions, sf, line.values, run.reads_prefix);
+      tlmframe::stored_subframe_word(tlmframe::stored_subframe(record, index),
+                                     static_cast<int64_t>(sync_row) * tlmframe::kWordsPerRow);
+  dump_values_at(run, record, index, sync_row, line.values);
 }
 
 #endif  // HKDUMP_DUMP_RUN_H_

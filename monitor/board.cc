@@ -50,7 +50,7 @@ void board_note(Board& board, const char* line) {
 void board_draw(OutBuffer& out, Board& board, const MonitorRun& run, int rows) {
   int count[3] = {0, 0, 0};
   for (int i = 0; i < run.watch_count; ++i) ++count[severity(run.watches[i].state.state)];
-  const int* time = run.sources[run.time_source].line.values;
+  const int* time = run.sources[run.time_source].values;
   char line[512];
   out_puts(out, "\033[H");
   std::snprintf(line, sizeof line,

@@ -66,7 +66,7 @@ int source_of(MonitorRun& run, const GroupTable& table, char option, int format_
   }
   MonitorSource& s = run.sources[run.source_count];
   dump_run_init(s.run, table, *find_group(table, option), format_offset, false);
-  s.line = DumpLine{};
+  for (int& v : s.values) v = 0;
   for (int k = 0; k < kMaxLineValues; ++k) {
     s.settled_low[k] = 0;
     s.settled_span[k] = UINT32_MAX;
@@ -87,7 +87,7 @@ void note_change(MonitorRun& run, Watch& w, int subframe, int decoded, const Lim
   w.entered = before;
   if (severity(change.to) > run.worst_severity) run.worst_severity = severity(change.to);
   const DictionaryEntry& e = run.dictionary->entries[w.entry];
-  const int* time = run.sources[run.time_source].line.values;
+  const int* time = run.sources[run.time_source].values;
   run.transitions[run.transition_count++] =
       MonitorTransition{run.records, subframe, time[1], time[2],
                         time[3],     w.entry,  decoded, calibrate(e.calibration, decoded),
@@ -174,7 +174,7 @@ void check_value(MonitorRun& run, Watch& w, int subframe, int decoded) {
 // in its stretch, whatever the line holds there (nothing, past its values;
 // a time prefix left to another source).
 void find_unsettled(const MonitorSource& s, int k, Lanes& out) {
-  const Lanes beyond = lanes_at(&s.line.values[k]) - lanes_at(&s.settled_low[k]);
+  const Lanes beyond = lanes_at(&s.values[k]) - lanes_at(&s.settled_low[k]);
   out |= reinterpret_cast<Lanes>(beyond > lanes_at(&s.settled_span[k]));
 }
 
@@ -237,7 +237,7 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
         e.value.group == HousekeepingGroup::kTime ? run.time_source : source_of_value(run, e.value);
     watch_sources[run.watch_count] = s;
     Watch& w = run.watches[run.watch_count++];
-    w.decoded = &run.sources[s].line.values[e.value.position];
+    w.decoded = &run.sources[s].values[e.value.position];
     w.settled_low = &run.sources[s].settled_low[e.value.position];
     w.settled_span = &run.sources[s].settled_span[e.value.position];
     clear_settled(w);
@@ -262,7 +262,7 @@ void monitor_record(MonitorRun& run, const unsigned char* record) {
     const int sync_row = find_sync_row(stored_subframe(record, index));
     for (int i = 0; i < run.source_count; ++i) {
       MonitorSource& s = run.sources[i];
-      dump_subframe_at(s.run, record, index, sync_row, s.line);
+      dump_values_at(s.run, record, index, sync_row, s.values);
     }
     check_values(run, index);
   }

@@ -34,7 +34,7 @@ constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 // settled_low + settled_span, taken as unsigned 32-bit numbers.
 struct MonitorSource {
   DumpRun run;
-  DumpLine line;
+  int values[kMaxLineValues];  // the numbers of its line (0 where it has none)
   uint32_t settled_low[kMaxLineValues];
   uint32_t settled_span[kMaxLineValues];
 };

@@ -15,43 +15,32 @@ void pause_ms(int ms) {
   nanosleep(&t, nullptr);  // a signal ends it early, which is what is wanted
 }
 
-// The next chunk read ahead, handed to the framer; the one before it is
-// given back (the framer has carried its last bytes over).  Returns false
-// at the end of the data or on a read error.
-bool take_chunk(FollowReader& reader) {
-  if (reader.holding) read_ahead_give_back(reader.ahead);
-  reader.holding = false;
-  if (reader.ended) return false;
-  const ReadAheadChunk& c = read_ahead_take(reader.ahead);
-  reader.holding = true;
-  if (c.count > 0) {
-    reader.bytes += c.count;
-    framer_push(reader.framer, c.bytes, static_cast<size_t>(c.count));
-    return true;
+// One read into the chunk.  Returns false when nothing came.
+bool fill_chunk(FollowReader& reader) {
+  if (reader.follow) {
+    pollfd p{reader.fd, POLLIN, 0};
+    if (poll(&p, 1, reader.wait_ms) <= 0) return false;  // a pause, or a signal
   }
-  reader.ended = true;
-  if (c.count < 0) reader.error = c.error;
-  return false;
-}
-
-// Following: one read into the chunk, after a wait of at most wait_ms for
-// data.  Returns false when nothing came.
-bool poll_chunk(FollowReader& reader) {
-  pollfd p{reader.fd, POLLIN, 0};
-  if (poll(&p, 1, reader.wait_ms) <= 0) return false;  // a pause, or a signal
-  const ssize_t n = read(reader.fd, reader.chunk, kFollowChunkBytes);
-  if (n > 0) {
-    reader.bytes += n;
-    framer_push(reader.framer, reader.chunk, static_cast<size_t>(n));
-    return true;
-  }
-  if (n == 0) {
-    // The end of what has been written so far (or a FIFO without writer).
-    pause_ms(reader.wait_ms);
-  } else if (errno != EINTR && errno != EAGAIN) {
+  for (;;) {
+    const ssize_t n = read(reader.fd, reader.chunk, kFollowChunkBytes);
+    if (n > 0) {
+      reader.bytes += n;
+      framer_push(reader.framer, reader.chunk, static_cast<size_t>(n));
+      return true;
+    }
+    if (n == 0) {
+      // The end of what has been written so far (or a FIFO without writer).
+      if (reader.follow) pause_ms(reader.wait_ms);
+      return false;
+    }
+    if (errno == EINTR) {
+      if (reader.follow) return false;
+      continue;
+    }
+    if (errno == EAGAIN) return false;
     reader.error = errno;
+    return false;
   }
-  return false;
 }
 
 }  // namespace
@@ -63,13 +52,6 @@ void follow_init(FollowReader& reader, int fd, bool follow, int wait_ms) {
   reader.error = 0;
   reader.bytes = 0;
   framer_init(reader.framer);
-  reader.holding = false;
-  reader.ended = false;
-  if (!follow) read_ahead_start(reader.ahead, fd);
-}
-
-void follow_end(FollowReader& reader) {
-  if (!reader.follow) read_ahead_stop(reader.ahead);
 }
 
 long follow_next(FollowReader& reader, const unsigned char** record) {
@@ -80,6 +62,6 @@ long follow_next(FollowReader& reader, const unsigned char** record) {
       return kRecordBytes;
     }
     if (reader.error != 0) return -1;
-    if (!(reader.follow ? poll_chunk(reader) : take_chunk(reader))) return reader.error != 0 ? -1 : 0;
+    if (!fill_chunk(reader)) return reader.error != 0 ? -1 : 0;
   }
 }

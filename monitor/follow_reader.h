@@ -2,9 +2,7 @@
 // followed as the file grows.
 //
 // Without following, the data ends where read(2) first returns 0, as for
-// the tools; the descriptor is read ahead on a thread of its own (see
-// read_ahead.h), so that the system's copying of the next chunks overlaps
-// the checking of the records before them.  Following, the end of what has been written so far is only a
+// the tools.  Following, the end of what has been written so far is only a
 // pause: the bytes of an unfinished record are kept, and the next call
 // waits for more (a regular file is read again after a short sleep, a
 // FIFO or pipe is polled), so a caller can redraw, check for a signal or a
@@ -12,12 +10,11 @@
 #ifndef MONITOR_FOLLOW_READER_H_
 #define MONITOR_FOLLOW_READER_H_
 
-#include "read_ahead.h"
 #include "record_framer.h"
 #include "record_reader.h"
 
-// Records read at a time when following: about a megabyte, which the
-// system copies faster per byte than smaller pieces.
+// Records read at a time: about a megabyte, which the system copies faster
+// per byte than smaller pieces.
 constexpr size_t kFollowChunkBytes = 96 * tlmframe::kRecordBytes;
 
 struct FollowReader {
@@ -27,16 +24,10 @@ struct FollowReader {
   int error;        // errno of a failed read, 0 if none
   long long bytes;  // read so far
   tlmframe::RecordFramer framer;
-  unsigned char chunk[kFollowChunkBytes];  // following
-  ReadAhead ahead;                         // not following
-  bool holding;                            // a chunk of ahead is taken
-  bool ended;                              // ahead gave the end or an error
+  unsigned char chunk[kFollowChunkBytes];
 };
 
 void follow_init(FollowReader& reader, int fd, bool follow, int wait_ms);
-
-// Ends the reading (before the descriptor is closed).
-void follow_end(FollowReader& reader);
 
 // Sets *record to the next whole record, in the file's byte order, and
 // returns kRecordBytes; returns 0 when no whole record has come (the end

@@ -166,7 +166,6 @@ int monitor_file(const MonitorSettings& settings) {
     sigaction(SIGINT, &interrupt, &before);
   }
   const int status = monitor_input(fd, settings);
-  follow_end(g_reader);
   if (settings.follow) sigaction(SIGINT, &before, nullptr);
   close(fd);
   return status;

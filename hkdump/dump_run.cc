@@ -22,5 +22,5 @@ void dump_subframe(DumpRun& run, const unsigned char* record, int index, DumpLin
 
 void dump_run_place(DumpRun& run, int sync_row) {
   run.last_sync_row = sync_row;
-  run.group->place(*run.group, run.positions, sync_row, run.format_offset);
+  place_line(*run.table, *run.group, run.positions, sync_row, run.format_offset, run.reads_prefix);
 }

@@ -60,7 +60,6 @@ char* write_prefixed_list(char* p, const int* values, int count, bool) {
 
 // The group's listed channels, each in its form, after the time prefix.
 void place_listed_values(const ChannelGroup& group, GroupPositions& at, int sync_row, int) {
-  place_time_prefix(at, sync_row);
   place_listed(group, sync_row, kColumn, at);
 }
 
@@ -82,7 +81,6 @@ void read_listed_values(const ChannelGroup& group, const GroupPositions& at, Sto
 }
 
 void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) {
-  place_time_prefix(at, sync_row);
   place_fast_sap_positions(sync_row, kColumn, at.fast_sap);
 }
 
@@ -119,7 +117,6 @@ char* write_mask_temperature(char* p, const int* values, int, bool) {
 }
 
 void place_generic(const ChannelGroup&, GroupPositions& at, int sync_row, int format_offset) {
-  place_time_prefix(at, sync_row);
   at.generic = channel_position(sync_row, format_offset, kColumn);
 }
 
@@ -159,6 +156,7 @@ constexpr ChannelGroup listed_group(char option, const int* channels, int count,
 const GroupTable kEngineeringTable = {
     "hkdump",
     kColumn,
+    place_time_prefix,
     read_time_prefix,
     {
         {'f', kTimeValues + 4, kTimeValues, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,

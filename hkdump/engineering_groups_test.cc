@@ -46,7 +46,7 @@ std::string dump(const GroupCase& c) {
   for (const Word& w : c.words) set_word(g_record, w.sub, w.row, kHousekeepingColumn, w.value);
   const ChannelGroup* group = find_group(kEngineeringTable, c.at.option);
   GroupPositions at{};
-  group->place(*group, at, c.at.sync_row, c.at.format_offset);
+  place_line(kEngineeringTable, *group, at, c.at.sync_row, c.at.format_offset);
   int values[kMaxLineValues];
   read_line(kEngineeringTable, *group, at, stored_subframe(stored_record(g_record), c.at.sub),
             values);

@@ -66,7 +66,7 @@ enum class ValueForm : unsigned char {
 
 struct ChannelGroup;
 
-// Places the group's channels for a new sync row (-1 when the subframe
+// Places the group's own channels for a new sync row (-1 when the subframe
 // has none); format_offset is the channel number of the generic group.
 using PlaceChannels = void (*)(const ChannelGroup& group, GroupPositions& at, int sync_row,
                                int format_offset);
@@ -76,8 +76,9 @@ using PlaceChannels = void (*)(const ChannelGroup& group, GroupPositions& at, in
 using ReadValues = void (*)(const ChannelGroup& group, const GroupPositions& at,
                             tlmframe::StoredSubframe sf, int* values);
 
-// Reads the numbers of the table's line prefix (the engineering table's
-// time prefix) from the subframe.
+// Places the channels of the table's line prefix (the engineering table's
+// time prefix) for a new sync row, and reads its numbers from a subframe.
+using PlacePrefix = void (*)(GroupPositions& at, int sync_row);
 using ReadPrefix = void (*)(const GroupPositions& at, tlmframe::StoredSubframe sf, int* values);
 
 // Writes the count numbers of a line as the group's text, ending with a
@@ -99,9 +100,10 @@ struct ChannelGroup {
 };
 
 struct GroupTable {
-  const char* program;     // the program's name in its messages
-  int column;              // the housekeeping column read
-  ReadPrefix read_prefix;  // of the lines whose group has a prefix_count
+  const char* program;       // the program's name in its messages
+  int column;                // the housekeeping column read
+  PlacePrefix place_prefix;  // of the lines whose group has a prefix_count
+  ReadPrefix read_prefix;
   ChannelGroup groups[kGroupCount];
 };
 
@@ -110,6 +112,15 @@ extern const GroupTable kRawTable;          // hkrawdump
 
 // The group of this option letter, or nullptr.
 const ChannelGroup* find_group(const GroupTable& table, char option);
+
+// Places the channels of one line of the group for a new sync row: the
+// table's prefix when the group's line has one (unless with_prefix is
+// false), then the group's own.
+inline void place_line(const GroupTable& table, const ChannelGroup& group, GroupPositions& at,
+                       int sync_row, int format_offset, bool with_prefix = true) {
+  if (with_prefix && group.prefix_count > 0) table.place_prefix(at, sync_row);
+  group.place(group, at, sync_row, format_offset);
+}
 
 // Reads the numbers of one line of the group: the table's prefix when the
 // group's line has one (unless with_prefix is false: those numbers are

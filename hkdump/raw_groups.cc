@@ -64,6 +64,7 @@ const GroupTable kRawTable = {
     "hkrawdump",
     kColumn,
     nullptr,  // no prefix
+    nullptr,
     {
         {'f', kFastSapPositions, 0, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_hex_list},

@@ -41,9 +41,4 @@ int find_sync_row(StoredSubframe sf) {
   return first_sync_row([row0](int row) { return stored_word_at(row0 + 2 * row * kWordsPerRow); });
 }
 
-int channel_row(int sync_row, int channel) {
-  const int64_t sum = static_cast<int64_t>(sync_row) + channel;
-  return static_cast<int>(sum % kRowsPerSubframe);
-}
-
 }  // namespace tlmframe

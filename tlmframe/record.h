@@ -117,7 +117,10 @@ int find_sync_row(StoredSubframe sf);
 // Row of housekeeping channel k for a sync row: (sync row + k) mod 108,
 // the remainder taking the sign of the sum.  The sum is formed in 64 bits,
 // so any channel number from the command line gives a row in -107..107.
-int channel_row(int sync_row, int channel);
+inline int channel_row(int sync_row, int channel) {
+  const int64_t sum = static_cast<int64_t>(sync_row) + channel;
+  return static_cast<int>(sum % kRowsPerSubframe);
+}
 
 // Word position of channel k in a housekeeping column: row * 16 + column.
 inline int channel_position(int sync_row, int channel, int column) {

@@ -1,6 +1,7 @@
 #include "monitor_run.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 
 #include "format/channels.h"
@@ -29,7 +30,17 @@ int zone_of_new_value(const DictionaryEntry& e, Watch& w, int decoded) {
 
 // Four counts at a time (a vector of the compiler's, on any machine).
 typedef uint32_t Lanes __attribute__((vector_size(16)));
+typedef int32_t SignedLanes __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
+
+// The stretches' bounds are kept with the top bit flipped.
+constexpr uint32_t kTopBit = 0x80000000u;
+
+// A value's place and its stretch's, in bytes from each other.
+constexpr size_t kToSettledLow =
+    offsetof(MonitorSource, settled_low) - offsetof(MonitorSource, values);
+constexpr size_t kToSettledSpan =
+    offsetof(MonitorSource, settled_span) - offsetof(MonitorSource, values);
 static_assert(kMaxLineValues % kLanes == 0, "a line is whole lanes");
 static_assert(kMaxMonitorLanes == kMaxMonitorSources * kMaxLineValues / kLanes);
 
@@ -44,7 +55,9 @@ void list_lanes(MonitorRun& run, const int* watch_sources) {
   run.lane_count = 0;
   for (int s = 0; s < run.source_count; ++s) {
     for (int k = 0; k < kMaxLineValues / kLanes; ++k) {
-      if (marked[s][k]) run.lanes[run.lane_count++] = MonitorLanes{s, k * kLanes};
+      if (!marked[s][k]) continue;
+      run.lanes[run.lane_count++] = s * sizeof(MonitorSource) + offsetof(MonitorSource, values) +
+                                    static_cast<size_t>(k * kLanes) * sizeof(int);
     }
   }
 }
@@ -68,8 +81,8 @@ int source_of(MonitorRun& run, const GroupTable& table, char option, int format_
   dump_run_init(s.run, table, *find_group(table, option), format_offset, false);
   for (int& v : s.values) v = 0;
   for (int k = 0; k < kMaxLineValues; ++k) {
-    s.settled_low[k] = 0;
-    s.settled_span[k] = UINT32_MAX;
+    s.settled_low[k] = 0 ^ kTopBit;
+    s.settled_span[k] = UINT32_MAX ^ kTopBit;
   }
   return run.source_count++;
 }
@@ -105,8 +118,8 @@ bool cached_zone(const Watch& w, int decoded, int& zone) {
 void set_settled(Watch& w, int low, int high) {
   w.low = low;
   w.high = high;
-  *w.settled_low = static_cast<uint32_t>(low);
-  *w.settled_span = static_cast<uint32_t>(high) - static_cast<uint32_t>(low);
+  *w.settled_low = static_cast<uint32_t>(low) ^ kTopBit;
+  *w.settled_span = (static_cast<uint32_t>(high) - static_cast<uint32_t>(low)) ^ kTopBit;
 }
 
 // No stretch: a span of 0 from a count no form gives.
@@ -114,8 +127,8 @@ void clear_settled(Watch& w) {
   w.low = 1;
   w.high = 0;
   w.direction = 0;
-  *w.settled_low = static_cast<uint32_t>(INT32_MAX);
-  *w.settled_span = 0;
+  *w.settled_low = static_cast<uint32_t>(INT32_MAX) ^ kTopBit;
+  *w.settled_span = 0 ^ kTopBit;
 }
 
 // The most counts between a stretch and a count seen that are looked at
@@ -169,22 +182,23 @@ void check_value(MonitorRun& run, Watch& w, int subframe, int decoded) {
   }
 }
 
-// The places of four on a line whose values lie outside their stretches,
-// as set lanes, added to out.  A place without a channel has every count
-// in its stretch, whatever the line holds there (nothing, past its values;
-// a time prefix left to another source).
-void find_unsettled(const MonitorSource& s, int k, Lanes& out) {
-  const Lanes beyond = lanes_at(&s.values[k]) - lanes_at(&s.settled_low[k]);
-  out |= reinterpret_cast<Lanes>(beyond > lanes_at(&s.settled_span[k]));
+// The places of four on a line (values at p) whose values lie outside
+// their stretches, as set lanes, added to out.  A place without a channel
+// has every count in its stretch, whatever the line holds there (nothing,
+// past its values; a time prefix left to another source).
+void find_unsettled(const unsigned char* p, Lanes& out) {
+  const Lanes beyond = lanes_at(p) - lanes_at(p + kToSettledLow);
+  const SignedLanes outside = reinterpret_cast<SignedLanes>(beyond) >
+                              reinterpret_cast<SignedLanes>(lanes_at(p + kToSettledSpan));
+  out |= reinterpret_cast<Lanes>(outside);
 }
 
 // One subframe's value of every channel, in the order of the dictionary.
 void check_values(MonitorRun& run, int subframe) {
   ++run.values;
   Lanes out = {0, 0, 0, 0};
-  for (int i = 0; i < run.lane_count; ++i) {
-    find_unsettled(run.sources[run.lanes[i].source], run.lanes[i].first, out);
-  }
+  const unsigned char* sources = reinterpret_cast<const unsigned char*>(run.sources);
+  for (int i = 0; i < run.lane_count; ++i) find_unsettled(sources + run.lanes[i], out);
   if ((out[0] | out[1] | out[2] | out[3]) == 0) return;
   for (int i = 0; i < run.watch_count; ++i) {
     Watch& w = run.watches[i];

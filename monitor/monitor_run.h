@@ -20,6 +20,7 @@
 #ifndef MONITOR_MONITOR_RUN_H_
 #define MONITOR_MONITOR_RUN_H_
 
+#include <cstddef>
 #include <cstdint>
 
 #include "dictionary.h"
@@ -30,19 +31,16 @@ constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 
 // One group's line of each subframe, and for each place on it the counts
 // that leave its channel as it is (none while a change is pending; all for
-// a place without a limited channel): the counts from settled_low to
-// settled_low + settled_span, taken as unsigned 32-bit numbers.
+// a place without a limited channel): the counts from low to low + span,
+// taken as unsigned 32-bit numbers.  They are kept with the top bit
+// flipped (settled_low, settled_span), so that a signed comparison of
+// (value - settled_low) with settled_span compares (value - low) with span
+// as unsigned numbers.
 struct MonitorSource {
   DumpRun run;
   int values[kMaxLineValues];  // the numbers of its line (0 where it has none)
   uint32_t settled_low[kMaxLineValues];
   uint32_t settled_span[kMaxLineValues];
-};
-
-// Four neighbouring places of a source's line, from place `first` on.
-struct MonitorLanes {
-  int source;
-  int first;
 };
 
 // The most groups of four places with a limited channel among them.
@@ -54,8 +52,8 @@ constexpr int kZoneCacheSize = 16;
 // One limited channel.
 struct Watch {
   const int* decoded;      // its value on its source's line, after each subframe
-  uint32_t* settled_low;   // its stretch of settled counts, at its
-  uint32_t* settled_span;  // place on the source's line
+  uint32_t* settled_low;   // its stretch of settled counts (top bits
+  uint32_t* settled_span;  // flipped), at its place on the source's line
   int low, high;           // the stretch as counts; low > high: none
   int direction;           // of the calibration over it: 1 up, -1 down, 0 flat
   // Per slot (decoded value & 15): decoded * 8 + zone + 3, or INT32_MIN
@@ -93,7 +91,9 @@ struct MonitorRun {
   int transition_count;
   MonitorSource sources[kMaxMonitorSources];
   Watch watches[kMaxDictionaryEntries];
-  MonitorLanes lanes[kMaxMonitorLanes];  // those with a limited channel, in line order
+  // The groups of four places with a limited channel, in line order: where
+  // the first value of each lies, in bytes from the first source.
+  size_t lanes[kMaxMonitorLanes];
   // The transitions of the record taken last: at most one per channel and
   // subframe.
   MonitorTransition transitions[tlmframe::kSubframeCount * kMaxDictionaryEntries];

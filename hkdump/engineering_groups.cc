@@ -63,12 +63,16 @@ void place_listed_values(const ChannelGroup& group, GroupPositions& at, int sync
   place_listed(group, sync_row, kColumn, at);
 }
 
-void read_listed_values(const ChannelGroup& group, const GroupPositions& at, StoredSubframe sf,
+// The group's kCount listed channels, each in its form of kForms: both
+// known when the function is made, so that a line is read without a test
+// of the forms.
+template <const ValueForm* kForms, int kCount>
+void read_listed_values(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf,
                         int* values) {
   int* v = values;
-  for (int i = 0; i < group.channel_count; ++i) {
+  for (int i = 0; i < kCount; ++i) {
     const int word = stored_subframe_word(sf, at.listed[i]);
-    switch (group.forms[i]) {
+    switch (kForms[i]) {
       case ValueForm::kTop12: *v++ = top_12(word); break;
       case ValueForm::kTop10: *v++ = top_10(word); break;
       case ValueForm::kFlag: *v++ = flag(word); break;
@@ -142,13 +146,21 @@ constexpr ValueForm kAuxiliaryForms[] = {ValueForm::kFlagAndZero, ValueForm::kFl
                                          ValueForm::kFlagAndZero, ValueForm::kFlagAndZero,
                                          ValueForm::kFlagAndZero, ValueForm::kFlagAndZero};
 
-// A group of listed channels after the time prefix; values counts the
-// numbers of its line.
-constexpr ChannelGroup listed_group(char option, const int* channels, int count,
-                                    const ValueForm* forms, int values,
+// A group of kCount listed channels in the forms kForms after the time
+// prefix; values counts the numbers of its line.
+template <const ValueForm* kForms, int kCount>
+constexpr ChannelGroup listed_group(char option, const int* channels, int values,
                                     WriteValues write = write_prefixed_list) {
-  return {option, kTimeValues + values, kTimeValues,        channels, count, forms,
-          -1,     place_listed_values,  read_listed_values, write};
+  return {option,
+          kTimeValues + values,
+          kTimeValues,
+          channels,
+          kCount,
+          kForms,
+          -1,
+          place_listed_values,
+          read_listed_values<kForms, kCount>,
+          write};
 }
 
 }  // namespace
@@ -161,14 +173,13 @@ const GroupTable kEngineeringTable = {
     {
         {'f', kTimeValues + 4, kTimeValues, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_prefixed_list},
-        listed_group('s', kSlowSapChannels, length_of(kSlowSapChannels), kTop12x8, 6),
-        listed_group('p', kPressureChannels, length_of(kPressureChannels), kPressureForms, 4),
-        listed_group('m', kMaskTemperatureChannels, length_of(kMaskTemperatureChannels),
-                     kMaskForms, 8, write_mask_temperature),
-        listed_group('v', kVoltageMonitorChannels, length_of(kVoltageMonitorChannels), kTop12x8,
-                     4),
-        listed_group('x', kAuxiliaryDetectorChannels, length_of(kAuxiliaryDetectorChannels),
-                     kAuxiliaryForms, 12),
+        listed_group<kTop12x8, length_of(kSlowSapChannels)>('s', kSlowSapChannels, 6),
+        listed_group<kPressureForms, length_of(kPressureChannels)>('p', kPressureChannels, 4),
+        listed_group<kMaskForms, length_of(kMaskTemperatureChannels)>('m', kMaskTemperatureChannels,
+                                                                      8, write_mask_temperature),
+        listed_group<kTop12x8, length_of(kVoltageMonitorChannels)>('v', kVoltageMonitorChannels, 4),
+        listed_group<kAuxiliaryForms, length_of(kAuxiliaryDetectorChannels)>(
+            'x', kAuxiliaryDetectorChannels, 12),
         {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
     },
 };

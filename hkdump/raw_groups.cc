@@ -20,9 +20,11 @@ void place_listed_words(const ChannelGroup& group, GroupPositions& at, int sync_
   place_listed(group, sync_row, kColumn, at);
 }
 
-void read_listed_words(const ChannelGroup& group, const GroupPositions& at, StoredSubframe sf,
+// kCount is the group's count of channels, known when the function is made.
+template <int kCount>
+void read_listed_words(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf,
                        int* values) {
-  read_words(sf, at.listed, group.channel_count, values);
+  read_words(sf, at.listed, kCount, values);
 }
 
 void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) {
@@ -41,18 +43,18 @@ void read_generic(const ChannelGroup&, const GroupPositions& at, StoredSubframe 
   values[0] = stored_subframe_word(sf, at.generic);
 }
 
-// A group of listed channels, each printed as its word.
-constexpr ChannelGroup listed_group(char option, const int* channels, int count,
-                                    int reported = -1) {
+// A group of kCount listed channels, each printed as its word.
+template <int kCount>
+constexpr ChannelGroup listed_group(char option, const int* channels, int reported = -1) {
   return {option,
-          count,
+          kCount,
           0,
           channels,
-          count,
+          kCount,
           nullptr,
           reported,
           place_listed_words,
-          read_listed_words,
+          read_listed_words<kCount>,
           write_hex_list};
 }
 
@@ -68,12 +70,12 @@ const GroupTable kRawTable = {
     {
         {'f', kFastSapPositions, 0, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
          write_hex_list},
-        listed_group('s', kSlowSapChannels, length_of(kSlowSapChannels)),
-        listed_group('p', kPressureChannels, length_of(kPressureChannels)),
-        listed_group('m', kMaskTemperatureChannels, length_of(kMaskTemperatureChannels),
-                     kMaskOffsetChannel),
-        listed_group('v', kVoltageMonitorChannels, length_of(kVoltageMonitorChannels)),
-        listed_group('x', kAuxiliaryDetectorChannels, length_of(kAuxiliaryDetectorChannels)),
+        listed_group<length_of(kSlowSapChannels)>('s', kSlowSapChannels),
+        listed_group<length_of(kPressureChannels)>('p', kPressureChannels),
+        listed_group<length_of(kMaskTemperatureChannels)>('m', kMaskTemperatureChannels,
+                                                          kMaskOffsetChannel),
+        listed_group<length_of(kVoltageMonitorChannels)>('v', kVoltageMonitorChannels),
+        listed_group<length_of(kAuxiliaryDetectorChannels)>('x', kAuxiliaryDetectorChannels),
         {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
     },
 };

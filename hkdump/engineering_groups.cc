@@ -70,6 +70,7 @@ template <const ValueForm* kForms, int kCount>
 void read_listed_values(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf,
                         int* values) {
   int* v = values;
+#pragma GCC unroll 8  // kMaxListedChannels: each form is then a constant
   for (int i = 0; i < kCount; ++i) {
     const int word = stored_subframe_word(sf, at.listed[i]);
     switch (kForms[i]) {

@@ -117,29 +117,35 @@ TEST(MonitorRun, TheTimeOfDayComesWithoutAnyEngineeringChannel) {
 TEST(MonitorRun, EveryPlaceOfALineAndTheTimeReadOnce) {
   // Channels in each group of four places of their lines (the auxiliary
   // flag of channel 93 is the last of sixteen, the mask heater flag the
-  // twelfth) in three engineering groups, the time prefix read on the
-  // first one's line only (not the pressure group's), and a limited time
-  // value.
+  // twelfth) in four engineering groups, the time prefix read on the
+  // first one's line only (not the pressure group's), a limited time value,
+  // and a fast sap difference below 0 (its words are read twelve rows on).
   Monitoring m(channel("slow", "count", 12, "slow_sap", 102, "top 12", "red_low = 5") +
                channel("gauge", "count", 12, "pressure", 22, "top 12", "yellow_high = 100") +
                channel("seconds", "s", 12, "time", 66, "BCD low", "yellow_high = 2") +
                channel("aux", "", 12, "auxiliary_detector", 93, "flag", "yellow_high = 0") +
-               channel("heater", "", 12, "mask_temperature", 53, "flag", "red_high = 0"));
-  EXPECT_EQ(m.run->source_count, 4);
+               channel("heater", "", 12, "mask_temperature", 53, "flag", "red_high = 0") +
+               channel("diff", "count", 12, "fast_sap", 3, "difference", "red_low = -100"));
+  EXPECT_EQ(m.run->source_count, 5);
   const Word gauge{12, 22, {0x0500, 0x0700, 0x0500}}, slow{12, 102, {0x0060, 0x0060, 0x0060}};
   m.take(record_at(2, {gauge, slow}));
-  m.take(record_at(
-      3, {gauge, {12, 102, {0x0060, 0x0060, 0x0030}}, {12, 93, {0, 1, 0}}, {12, 53, {0, 0, 8}}}));
+  m.take(record_at(3, {gauge,
+                       {12, 102, {0x0060, 0x0060, 0x0030}},
+                       {12, 93, {0, 1, 0}},
+                       {12, 53, {0, 0, 8}},
+                       {12, 79 + 12, {50, 200, 50}}}));
   EXPECT_EQ(m.lines,
             "    1 1\t12:00:02\tgauge\t112 count\tYELLOW\tabove yellow_high 100\n"
             "    1 2\t12:00:02\tgauge\t80 count\tGREEN\tbelow yellow_high 100\n"
             "    2 0\t12:00:03\tseconds\t3 s\tYELLOW\tabove yellow_high 2\n"
             "    2 1\t12:00:03\tgauge\t112 count\tYELLOW\tabove yellow_high 100\n"
             "    2 1\t12:00:03\taux\t1\tYELLOW\tabove yellow_high 0\n"
+            "    2 1\t12:00:03\tdiff\t-200 count\tRED\tbelow red_low -100\n"
             "    2 2\t12:00:03\tslow\t3 count\tRED\tbelow red_low 5\n"
             "    2 2\t12:00:03\tgauge\t80 count\tGREEN\tbelow yellow_high 100\n"
             "    2 2\t12:00:03\taux\t0\tGREEN\tbelow yellow_high 0\n"
-            "    2 2\t12:00:03\theater\t1\tRED\tabove red_high 0\n");
+            "    2 2\t12:00:03\theater\t1\tRED\tabove red_high 0\n"
+            "    2 2\t12:00:03\tdiff\t-50 count\tGREEN\tabove red_low -100\n");
 }
 
 // What the run must give, worked out by handing every value to the limit

@@ -131,6 +131,13 @@ void clear_settled(Watch& w) {
   *w.settled_span = 0 ^ kTopBit;
 }
 
+// Whether the calibration runs one way (or stays flat) over every count:
+// none, or c0 + c1 x, whose product and sum round the same way for every x.
+bool is_straight(const Calibration& c) {
+  return c.kind == CalibrationKind::kNone ||
+         (c.kind == CalibrationKind::kPolynomial && c.count <= 2);
+}
+
 // The most counts between a stretch and a count seen that are looked at
 // to join them.
 constexpr int kMaxSettledGap = 1024;
@@ -138,7 +145,8 @@ constexpr int kMaxSettledGap = 1024;
 // Takes a count seen in the zone of the settled state into the channel's
 // stretch when the calibration runs the same way over the stretch and the
 // counts up to it: every count between then lies in that zone too, the
-// zones being stretches of values.
+// zones being stretches of values.  A straight calibration is not walked:
+// it never turns.
 void widen_settled(const DictionaryEntry& e, Watch& w, int decoded) {
   if (w.low > w.high) {
     set_settled(w, decoded, decoded);
@@ -147,21 +155,23 @@ void widen_settled(const DictionaryEntry& e, Watch& w, int decoded) {
   const bool up = decoded > w.high;
   const int from = up ? w.high : w.low;
   if ((up ? decoded - from : from - decoded) > kMaxSettledGap) return;
-  const int step = up ? 1 : -1;
-  double last = calibrate(e.calibration, from);
-  int direction = w.direction;
-  for (int d = from + step; d != decoded + step; d += step) {
-    const double v = calibrate(e.calibration, d);
-    // The way the calibration runs, counted from low to high counts.
-    const double rise = up ? v - last : last - v;
-    const int way = rise > 0 ? 1 : rise < 0 ? -1 : 0;
-    if (way != 0) {
-      if (direction != 0 && direction != way) return;
-      direction = way;
+  if (!w.straight) {
+    const int step = up ? 1 : -1;
+    double last = calibrate(e.calibration, from);
+    int direction = w.direction;
+    for (int d = from + step; d != decoded + step; d += step) {
+      const double v = calibrate(e.calibration, d);
+      // The way the calibration runs, counted from low to high counts.
+      const double rise = up ? v - last : last - v;
+      const int way = rise > 0 ? 1 : rise < 0 ? -1 : 0;
+      if (way != 0) {
+        if (direction != 0 && direction != way) return;
+        direction = way;
+      }
+      last = v;
     }
-    last = v;
+    w.direction = direction;
   }
-  w.direction = direction;
   set_settled(w, up ? w.low : decoded, up ? decoded : w.high);
 }
 
@@ -255,6 +265,7 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     w.settled_low = &run.sources[s].settled_low[e.value.position];
     w.settled_span = &run.sources[s].settled_span[e.value.position];
     clear_settled(w);
+    w.straight = is_straight(e.calibration);
     for (int32_t& z : w.zones) z = INT32_MIN;
     limit_state_init(w.state);
     w.entry = i;

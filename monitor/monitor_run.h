@@ -56,6 +56,7 @@ struct Watch {
   uint32_t* settled_span;  // flipped), at its place on the source's line
   int low, high;           // the stretch as counts; low > high: none
   int direction;           // of the calibration over it: 1 up, -1 down, 0 flat
+  bool straight;           // the calibration runs one way over every count (none, or a line)
   // Per slot (decoded value & 15): decoded * 8 + zone + 3, or INT32_MIN
   // while empty.
   int32_t zones[kZoneCacheSize];

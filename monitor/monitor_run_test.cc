@@ -195,14 +195,16 @@ Reference reference(const Dictionary& d, const std::vector<std::vector<int>>& va
 
 TEST(MonitorRun, ShortcutsGiveWhatEveryValueGives) {
   // Generic channels of every kind of calibration, one going up and down
-  // over its limits (a table that turns back on itself among them), with
-  // noise, drift, steps and jumps.
+  // over its limits (a table and a polynomial that turn back on themselves
+  // among them, and straight lines that need no walk), with noise, drift,
+  // steps and jumps.
   const std::string limits = "red_low = 10\nyellow_low = 20\nyellow_high = 80\nred_high = 90\n";
   const std::vector<std::string> calibrations = {
       "",
       "polynomial = [-10.0, 0.0025]",
       "polynomial = [100.0, -0.0025]",
       "polynomial = [0.0, 0.0, 1e-7]",
+      "polynomial = [100.0, -0.006, 1e-7]",  // turning at 30000
       "table = [[0, 0.0], [16000, 100.0], [32000, 0.0], [48000, 100.0], [65535, 0.0]]",
       "table = [[0, 50.0], [65535, 50.0]]",
   };

@@ -225,8 +225,7 @@ def detections(tmp_path_factory):
 
 
 def detection_arrays(entries, width, spectral_width):
-    """What read_detection gives, as a product holds it (NaN past each count).
-    read_detection has no header values beyond number and first yet."""
+    """What read_detection gives, as a product holds it (NaN past each count)."""
     def padded(blocks, n):
         out = np.full((len(blocks), n), np.nan, np.float32)
         for row, block in zip(out, blocks):
@@ -234,6 +233,9 @@ def detection_arrays(entries, width, spectral_width):
         return out
     return {"number": [e.number for e in entries], "first": [e.first for e in entries],
             "sample_count": [len(e.samples) for e in entries], "spectrum_count": [len(e.spectrum) for e in entries],
+            **{name: [getattr(e, name) for e in entries]
+               for name in ("spectrum_header", "sample_axis", "sample_code", "interferogram_trailer",
+                            "spectral_axis", "spectrum_code", "spectrum_trailer")},
             "samples": padded([e.samples for e in entries], width),
             "spectrum": padded([e.spectrum for e in entries], spectral_width)}
 

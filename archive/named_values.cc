@@ -74,7 +74,8 @@ void name_counts(Product& p, const CountsPlace places[], const char* variable, i
   for (int j = 0; j < (values > 0 ? values : 1); ++j) {
     const char* name = "-";
     for (int i = 0; i < d.count; ++i) {
-      if (std::strcmp(places[i].variable, variable) == 0 && places[i].index == (values > 0 ? j : -1)) {
+      if (std::strcmp(places[i].variable, variable) == 0 &&
+          places[i].index == (values > 0 ? j : -1)) {
         name = d.entries[i].name;
         named = true;
       }

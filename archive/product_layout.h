@@ -86,9 +86,9 @@ struct Product {
   RawColumns raw;
   SampleColumns interferogram, carriage;
   HousekeepingColumns housekeeping;
-  GroupView views[kNamedGroups];      // hkdump's groups
-  GroupView raw_views[kNamedGroups];  // hkrawdump's
-  const Dictionary* dictionary;       // nullptr: no value named
+  GroupView views[kNamedGroups];              // hkdump's groups
+  GroupView raw_views[kNamedGroups];          // hkrawdump's
+  const Dictionary* dictionary;               // nullptr: no value named
   StagedColumn named[kMaxDictionaryEntries];  // each entry's calibrated values
 };
 

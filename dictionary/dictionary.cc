@@ -436,8 +436,7 @@ bool read_dictionary_text(const char* path, std::string& text, DictionaryFault& 
 bool read_dictionary(const char* path, Dictionary& dictionary, DictionaryFault& fault) {
   dictionary.count = 0;
   std::string text;
-  return read_dictionary_text(path, text, fault) &&
-         parse_dictionary(text, path, dictionary, fault);
+  return read_dictionary_text(path, text, fault) && parse_dictionary(text, path, dictionary, fault);
 }
 
 int find_entry(const Dictionary& dictionary, std::string_view name) {

@@ -100,6 +100,17 @@ void note_time(ArchiveRun& run, int32_t t) {
   run.has_time = true;
 }
 
+// The values a dictionary names, calibrated from the counts of the line
+// just staged.
+void stage_named(ArchiveRun& run) {
+  Product& p = *run.product;
+  const int named = p.dictionary != nullptr ? p.dictionary->count : 0;
+  for (int i = 0; i < named; ++i) {
+    const double value = calibrate(p.dictionary->entries[i].calibration, *run.named_counts[i]);
+    column_repeat<double>(p.named[i], value, 1);
+  }
+}
+
 // One line of the dumps for subframe index; gives the subframe's time.
 int32_t stage_line(ArchiveRun& run, const unsigned char* record, int index, int sync_row) {
   Product& p = *run.product;
@@ -114,7 +125,7 @@ int32_t stage_line(ArchiveRun& run, const unsigned char* record, int index, int 
     stage_picked<int32_t>(h.groups[i], p.views[i], run.lines[i]);
   }
   const DumpLine& first = run.lines[0];
-  const int* words = run.channel_words;
+  const int* words = run.channel_words;  // the time of day is read from channels 65 and 66
   stage_channels(h.channels, run.channels, record, index, sync_row, run.channel_words);
   stage_channels(h.raw_channels, run.raw_channels, record, index, sync_row, run.raw_channel_words);
 
@@ -131,11 +142,7 @@ int32_t stage_line(ArchiveRun& run, const unsigned char* record, int index, int 
   if (run.dated) t = count_time(run.days, t);
   note_time(run, t);
   column_repeat<int32_t>(h.time, t, 1);
-  const int named = p.dictionary != nullptr ? p.dictionary->count : 0;
-  for (int i = 0; i < named; ++i) {
-    const double value = calibrate(p.dictionary->entries[i].calibration, *run.named_counts[i]);
-    column_repeat<double>(p.named[i], value, 1);
-  }
+  stage_named(run);
   return t;
 }
 

@@ -378,7 +378,10 @@ TEST_F(Tlm2ncTest, DictionaryNamesAreAddedBesideTheGroupsOwn) {
       EXPECT_FALSE(housekeeping_name_taken(shipped.entries[i].name)) << shipped.entries[i].name;
       own.push_back(shipped.entries[i].name);
     }
-    EXPECT_EQ(names_in(OpenProduct(path + ".nc").group("housekeeping")), own);
+    const OpenProduct named(path + ".nc");
+    EXPECT_EQ(names_in(named.group("housekeeping")), own);
+    EXPECT_EQ(named.text("housekeeping", "coordinates", shipped.entries[0].name),
+              dated ? "time" : "time_of_day");
   }
 }
 

@@ -47,11 +47,7 @@ struct Settings {
   ProductSettings product;
 };
 
-int usage_error(const char* what, const char* text) {
-  if (what != nullptr) std::fprintf(stderr, "%s: bad %s: %s\n", kProgram, what, text);
-  std::fputs(kUsage, stderr);
-  return kExitUsage;
-}
+constexpr ProgramText kText{kProgram, kUsage};
 
 // Returns -1 to go on, or the exit status.
 int parse_options(int argc, char** argv, Settings& s) {
@@ -65,30 +61,25 @@ int parse_options(int argc, char** argv, Settings& s) {
   int c;
   while ((c = getopt(argc, argv, "hd:z:D:F:o:")) != -1) {
     switch (c) {
-      case 'h':
-        std::fputs(kUsage, stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+      case 'h': return show_usage(kText);
       case 'd':
-        if (!parse_date(optarg, s.product.date)) return usage_error("date", optarg);
+        if (!parse_date(optarg, s.product.date)) return usage_error(kText, "bad date: ", optarg);
         s.product.dated = true;
         break;
       case 'z':
         if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0') {
-          return usage_error("deflate level", optarg);
+          return usage_error(kText, "bad deflate level: ", optarg);
         }
         s.product.level = optarg[0] - '0';
         break;
       case 'D': s.dictionary = optarg; break;
       case 'F': s.input = optarg; break;
       case 'o': s.output = optarg; break;
-      default: return usage_error(nullptr, nullptr);
+      default: return usage_error(kText);
     }
   }
-  if (optind < argc) return usage_error("operand", argv[optind]);
-  if (s.input == nullptr) {
-    std::fprintf(stderr, "%s: no input: -F INPUT is needed\n", kProgram);
-    return usage_error(nullptr, nullptr);
-  }
+  if (optind < argc) return usage_error(kText, "bad operand: ", argv[optind]);
+  if (s.input == nullptr) return usage_error(kText, "no input: -F INPUT is needed");
   return -1;
 }
 
@@ -227,7 +218,7 @@ int tlm2nc_main(int argc, char** argv) {
   }
   ArchiveIo io{s.input, s.output, -1, ""};
   const int opened = open_archive_io(io, kProgram);
-  if (opened >= 0) return opened == kExitUsage ? usage_error(nullptr, nullptr) : opened;
+  if (opened >= 0) return opened == kExitUsage ? usage_error(kText) : opened;
   s.output = io.output;
   pending_signals(kProgram, s.output);
   now_text(c->created);

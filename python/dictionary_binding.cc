@@ -164,7 +164,6 @@ struct LimitCollector {
     return true;
   }
 
-
   void raise_if_failed() {
     if (!failed) return;
     if (run->records >= INT32_MAX) {

@@ -152,7 +152,6 @@ struct Collecting {
   Collecting() { tlmframe::framer_init(framer); }
   ~Collecting() { collector_free(*collector); }
 
-
   // After the collector stopped taking records: why, if it failed.
   void raise_if_failed() {
     switch (collector->fault) {

@@ -110,6 +110,17 @@ def group_text(values, group, raw, hex_flag):
 
 # ---- What a process that read a campaign holds ---------------------------------
 
+def open_files():
+    """The files this process has open."""
+    names = set()
+    for fd in os.listdir("/proc/self/fd"):
+        try:
+            names.add(os.readlink(f"/proc/self/fd/{fd}"))
+        except FileNotFoundError:  # the folder's own descriptor, closed since
+            pass
+    return names
+
+
 def campaign_files_state():
     """What this process holds after reading a campaign: (the products it
     has open, by /proc/self/fd; the variables of the products it holds open
@@ -118,14 +129,7 @@ def campaign_files_state():
     import math
     from xarray.backends.file_manager import FILE_CACHE
     from ifgtools import _product_files as files
-    products = set()
-    for fd in os.listdir("/proc/self/fd"):
-        try:
-            target = os.readlink(f"/proc/self/fd/{fd}")
-        except FileNotFoundError:  # the folder's own descriptor, closed since
-            continue
-        if target.endswith(".nc"):
-            products.add(target)
+    products = [name for name in open_files() if name.endswith(".nc")]
     keeping = []
     with files.HDF5_LOCK:
         for root in files._open_products.values():

@@ -4,6 +4,7 @@ raw file; a campaign is its products end to end, each element named by its
 file, and stays lazy."""
 
 import hashlib
+import json
 import os
 import pathlib
 import subprocess
@@ -174,6 +175,33 @@ def test_campaign_from_a_pattern_is_sorted(campaign_folder):
     names = sorted([f"{n}.nc" for n in TELEMETRY] + ["long.nc"])
     assert list(dict.fromkeys(campaign.file.values)) == [n for n in names if n not in ("empty.nc", "cut_only.nc")]
     assert campaign.sizes["line"] == sum(ifgtools.open_product(n, "housekeeping").sizes["line"] for n in names)
+
+
+def test_campaign_read_in_threads_keeps_little_and_prints_nothing(campaign_folder):
+    """A fresh process reads a campaign of more products than it holds open,
+    in dask's threads, where each product is opened again, and then a
+    pickled copy of it, as a dask worker gets it: it holds at most
+    OPEN_PRODUCTS open, in ifgtools' cache, none keeping decompressed
+    chunks, and the netCDF library's probes for absent attributes print
+    nothing.  (xarray's warnings about the hour field 25 of whole.nc are
+    left out.)"""
+    from ifgtools._product_files import OPEN_PRODUCTS
+    names = sorted(p for p in os.listdir() if p.endswith(".nc"))
+    assert 2 * len(names) > OPEN_PRODUCTS  # a product is opened for sample and for notice
+    script = ("import json, pickle, sys, ifgtools\n"
+              "from conftest import campaign_files_state\n"
+              "ifg = ifgtools.open_campaign(sys.argv[1:], 'interferogram')\n"
+              "copy = pickle.loads(pickle.dumps(ifg))\n"
+              "sums = [int(c.detector1.sum().compute()) for c in (ifg, copy)]\n"
+              "print(json.dumps([sums, *campaign_files_state()]))\n")
+    tests = os.path.dirname(os.path.abspath(__file__))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [os.environ.get("PYTHONPATH"), tests])))
+    r = subprocess.run([sys.executable, "-W", "ignore::RuntimeWarning", "-c", script, *names],
+                       capture_output=True, text=True, env=env, timeout=120)
+    assert r.returncode == 0 and r.stderr == "", r.stderr[-3000:]
+    sums, products, keeping, xarray_held = json.loads(r.stdout)
+    assert sums == [sum(int(ifgtools.open_product(n, "interferogram").detector1.sum()) for n in names)] * 2
+    assert 0 < len(products) <= OPEN_PRODUCTS and keeping == [] and xarray_held == []
 
 
 @pytest.mark.parametrize("call,error,words", [

@@ -83,6 +83,37 @@ TEST_F(ArchiveFaultTest, CommandLines) {
   EXPECT_EQ(listing(), "data\n");
 }
 
+// A dictionary that the checker refuses, that cannot be read, or that
+// names a value as one of the product's own variables: a usage error, and
+// nothing written.
+TEST_F(ArchiveFaultTest, DictionaryFaultsAreUsageErrors) {
+  const std::string data = dir_.put("data", synth_bytes(generated_records(2)));
+  const std::string entry =
+      "[[channel]]\nname = \"bus\"\ndescription = \"bus\"\nunits = \"V\"\ncolumn = 12\n"
+      "group = \"voltage_monitors\"\nnumber = 68\nform = \"top 12\"\n";
+  const std::string limits = dir_.put("limits.toml", entry + "yellow_high = 30\nred_high = 29.5\n");
+  std::string clash_text = entry;
+  clash_text.replace(clash_text.find("\"bus\""), 5, "\"pressure\"");
+  const std::string clash = dir_.put("clash.toml", clash_text);
+  const std::string missing = dir_.path("missing.toml");
+  expect_cases(
+      kTlm2nc,
+      {
+          {{"-D", limits, "-F", data},
+           {"", "tlm2nc: " + limits + ":9: bus.yellow_high: 30 lies outside its red_high 29.5\n",
+            2}},
+          {{"-D", clash, "-F", data},
+           {"",
+            "tlm2nc: " + clash +
+                ":1: pressure.name: the product's housekeeping group has a variable or dimension "
+                "of that name already\n",
+            2}},
+          {{"-D", missing, "-F", data},
+           {"", "tlm2nc: " + missing + ": No such file or directory\n", 2}},
+      });
+  EXPECT_EQ(listing(), "clash.toml\ndata\nlimits.toml\n");
+}
+
 // A file-size limit stands in for a full disk: the product fails midway,
 // or at its last chunks, and an earlier product of the same name stays.
 TEST_F(ArchiveFaultTest, FileSizeLimitLeavesTheOldOutput) {

@@ -4,6 +4,21 @@
 
 using namespace tlmframe;
 
+namespace {
+
+// Where the run keeps the count of a decoded value for the current line.
+const int* counts_of(ArchiveRun& run, const DecodedValue& v) {
+  const bool engineering = v.column == kHousekeepingColumn;
+  if (v.group == HousekeepingGroup::kGeneric) {
+    return &(engineering ? run.channel_words : run.raw_channel_words)[v.number];
+  }
+  const GroupTable& table = engineering ? kEngineeringTable : kRawTable;
+  const long i = find_group(table, group_option(v.group)) - table.groups;
+  return &(engineering ? run.lines : run.raw_lines)[i].values[v.position];
+}
+
+}  // namespace
+
 void archive_run_init(ArchiveRun& run, Product& product, bool dated) {
   run.product = &product;
   run.dated = dated;
@@ -18,6 +33,12 @@ void archive_run_init(ArchiveRun& run, Product& product, bool dated) {
     dump_run_init(run.channels[k], kEngineeringTable, kEngineeringTable.groups[kGenericGroupIndex],
                   k, false);
     dump_run_init(run.raw_channels[k], kRawTable, kRawTable.groups[kGenericGroupIndex], k, false);
+  }
+  for (int i = 0; i < kNamedGroups; ++i) run.lines[i] = run.raw_lines[i] = DumpLine{};
+  for (int k = 0; k < kChannelCount; ++k) run.channel_words[k] = run.raw_channel_words[k] = 0;
+  const int named = product.dictionary != nullptr ? product.dictionary->count : 0;
+  for (int i = 0; i < named; ++i) {
+    run.named_counts[i] = counts_of(run, product.dictionary->entries[i].value);
   }
   day_counter_init(run.days);
   run.has_time = false;
@@ -57,18 +78,17 @@ void stage_picked(StagedColumn& c, const GroupView& view, const DumpLine& line) 
   column_advance(c, 1);
 }
 
-// Every generic run of a table at this subframe: one word per channel.
+// Every generic run of a table at this subframe: one word per channel,
+// kept in words too.
 void stage_channels(StagedColumn& c, DumpRun* runs, const unsigned char* record, int index,
-                    int sync_row, uint16_t* words) {
+                    int sync_row, int* words) {
   size_t room;
   uint16_t* p = reinterpret_cast<uint16_t*>(column_slots(c, room));
   for (int k = 0; k < kChannelCount; ++k) {
     DumpLine line;
     dump_subframe_at(runs[k], record, index, sync_row, line);
+    words[k] = line.values[0];
     p[k] = static_cast<uint16_t>(line.values[0]);
-  }
-  if (words != nullptr) {
-    for (int k = 0; k < kChannelCount; ++k) words[k] = p[k];
   }
   column_advance(c, 1);
 }
@@ -80,24 +100,34 @@ void note_time(ArchiveRun& run, int32_t t) {
   run.has_time = true;
 }
 
+// The values a dictionary names, calibrated from the counts of the line
+// just staged.
+void stage_named(ArchiveRun& run) {
+  Product& p = *run.product;
+  const int named = p.dictionary != nullptr ? p.dictionary->count : 0;
+  for (int i = 0; i < named; ++i) {
+    const double value = calibrate(p.dictionary->entries[i].calibration, *run.named_counts[i]);
+    column_repeat<double>(p.named[i], value, 1);
+  }
+}
+
 // One line of the dumps for subframe index; gives the subframe's time.
 int32_t stage_line(ArchiveRun& run, const unsigned char* record, int index, int sync_row) {
   Product& p = *run.product;
   HousekeepingColumns& h = p.housekeeping;
   const int32_t number = static_cast<int32_t>(run.records);
-  DumpLine line;
   for (int i = 0; i < kNamedGroups; ++i) {
-    dump_subframe_at(run.raw_groups[i], record, index, sync_row, line);
-    stage_picked<uint16_t>(h.raw_groups[i], p.raw_views[i], line);
+    dump_subframe_at(run.raw_groups[i], record, index, sync_row, run.raw_lines[i]);
+    stage_picked<uint16_t>(h.raw_groups[i], p.raw_views[i], run.raw_lines[i]);
   }
-  DumpLine first;
   for (int i = 0; i < kNamedGroups; ++i) {
-    dump_subframe_at(run.groups[i], record, index, sync_row, i == 0 ? first : line);
-    stage_picked<int32_t>(h.groups[i], p.views[i], i == 0 ? first : line);
+    dump_subframe_at(run.groups[i], record, index, sync_row, run.lines[i]);
+    stage_picked<int32_t>(h.groups[i], p.views[i], run.lines[i]);
   }
-  uint16_t words[kChannelCount];
-  stage_channels(h.channels, run.channels, record, index, sync_row, words);
-  stage_channels(h.raw_channels, run.raw_channels, record, index, sync_row, nullptr);
+  const DumpLine& first = run.lines[0];
+  const int* words = run.channel_words;  // the time of day is read from channels 65 and 66
+  stage_channels(h.channels, run.channels, record, index, sync_row, run.channel_words);
+  stage_channels(h.raw_channels, run.raw_channels, record, index, sync_row, run.raw_channel_words);
 
   column_repeat<int32_t>(h.record, number, 1);
   column_repeat<uint8_t>(h.subframe, static_cast<uint8_t>(index), 1);
@@ -107,10 +137,12 @@ int32_t stage_line(ArchiveRun& run, const unsigned char* record, int index, int 
   column_repeat<uint8_t>(h.hour, static_cast<uint8_t>(first.values[1]), 1);
   column_repeat<uint8_t>(h.minute, static_cast<uint8_t>(first.values[2]), 1);
   column_repeat<uint8_t>(h.second, static_cast<uint8_t>(first.values[3]), 1);
-  int32_t t = time_of_day(words[kTimeChannelA], words[kTimeChannelB]);
+  int32_t t = time_of_day(static_cast<uint16_t>(words[kTimeChannelA]),
+                          static_cast<uint16_t>(words[kTimeChannelB]));
   if (run.dated) t = count_time(run.days, t);
   note_time(run, t);
   column_repeat<int32_t>(h.time, t, 1);
+  stage_named(run);
   return t;
 }
 

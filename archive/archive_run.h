@@ -27,11 +27,17 @@ struct ArchiveRun {
   DumpRun raw_groups[kNamedGroups];
   DumpRun channels[kChannelCount];
   DumpRun raw_channels[kChannelCount];
+  // The numbers of the subframe's lines, kept until the next subframe:
+  // where the counts of the values a dictionary names are read.
+  DumpLine lines[kNamedGroups], raw_lines[kNamedGroups];
+  int channel_words[kChannelCount], raw_channel_words[kChannelCount];
+  const int* named_counts[kMaxDictionaryEntries];  // each named value's count in them
   DayCounter days;
   bool has_time;  // a subframe had a time: first_time and last_time hold
   int32_t first_time, last_time;
 };
 
+// Runs over the records into product, whose layout is defined.
 void archive_run_init(ArchiveRun& run, Product& product, bool dated);
 
 // The most records a product takes: record numbers are 32-bit.

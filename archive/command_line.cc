@@ -1,7 +1,12 @@
 #include "command_line.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+
+#include "exit_status.h"
 
 void now_text(char out[kNowTextSize]) {
   const time_t now = time(nullptr);
@@ -67,4 +72,34 @@ void history_text(char out[kHistorySize], const char* now, int argc, char** argv
 const char* base_name(const char* path) {
   const char* slash = std::strrchr(path, '/');
   return slash != nullptr ? slash + 1 : path;
+}
+
+int show_usage(const ProgramText& program) {
+  std::fputs(program.usage, stdout);
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+int usage_error(const ProgramText& program, const char* message, const char* text) {
+  if (message != nullptr) std::fprintf(stderr, "%s: %s%s\n", program.name, message, text);
+  std::fputs(program.usage, stderr);
+  return kExitUsage;
+}
+
+int parse_input_output(int argc, char** argv, const ProgramText& program, const char* needed,
+                       const char*& input, const char*& output) {
+  input = nullptr;
+  output = nullptr;
+  optind = 0;
+  int c;
+  while ((c = getopt(argc, argv, "hF:o:")) != -1) {
+    switch (c) {
+      case 'h': return show_usage(program);
+      case 'F': input = optarg; break;
+      case 'o': output = optarg; break;
+      default: return usage_error(program);
+    }
+  }
+  if (optind < argc) return usage_error(program, "bad operand: ", argv[optind]);
+  if (input == nullptr) return usage_error(program, needed);
+  return -1;
 }

@@ -23,32 +23,7 @@ constexpr const char kUsage[] =
     "\t-o output\tthe product (default: DETECTION.nc; needed when DETECTION is\n"
     "\t\t\tnot a regular file)\n";
 
-int usage_error(const char* message, const char* text) {
-  if (message != nullptr) std::fprintf(stderr, "%s: %s%s\n", kProgram, message, text);
-  std::fputs(kUsage, stderr);
-  return kExitUsage;
-}
-
-int parse_options(int argc, char** argv, ArchiveIo& io) {
-  io.input = nullptr;
-  io.output = nullptr;
-  io.fd = -1;
-  optind = 0;
-  int c;
-  while ((c = getopt(argc, argv, "hF:o:")) != -1) {
-    switch (c) {
-      case 'h':
-        std::fputs(kUsage, stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
-      case 'F': io.input = optarg; break;
-      case 'o': io.output = optarg; break;
-      default: return usage_error(nullptr, nullptr);
-    }
-  }
-  if (optind < argc) return usage_error("bad operand: ", argv[optind]);
-  if (io.input == nullptr) return usage_error("no input: -F DETECTION is needed", "");
-  return -1;
-}
+constexpr ProgramText kText{kProgram, kUsage};
 
 // The run's large state, kept off the stack.
 struct Conversion {
@@ -109,10 +84,12 @@ int convert(Conversion& c, ArchiveIo& io, const DetectionSettings& s) {
 
 int det2nc_main(int argc, char** argv) {
   ArchiveIo io;
-  const int status = parse_options(argc, argv, io);
+  io.fd = -1;
+  const int status = parse_input_output(argc, argv, kText, "no input: -F DETECTION is needed",
+                                        io.input, io.output);
   if (status >= 0) return status;
   const int opened = open_archive_io(io, kProgram);
-  if (opened >= 0) return opened == kExitUsage ? usage_error(nullptr, nullptr) : opened;
+  if (opened >= 0) return opened == kExitUsage ? usage_error(kText) : opened;
   auto c = std::make_unique<Conversion>();
   pending_signals(kProgram, io.output);
   now_text(c->created);

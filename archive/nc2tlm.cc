@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "command_line.h"
 #include "exit_status.h"
 #include "out_buffer.h"
 #include "pending_output.h"
@@ -32,31 +33,7 @@ struct Settings {
   const char* output;
 };
 
-int usage_error(const char* message, const char* text) {
-  if (message != nullptr) std::fprintf(stderr, "%s: %s%s\n", kProgram, message, text);
-  std::fputs(kUsage, stderr);
-  return kExitUsage;
-}
-
-int parse_options(int argc, char** argv, Settings& s) {
-  s.product = nullptr;
-  s.output = nullptr;
-  optind = 0;
-  int c;
-  while ((c = getopt(argc, argv, "hF:o:")) != -1) {
-    switch (c) {
-      case 'h':
-        std::fputs(kUsage, stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
-      case 'F': s.product = optarg; break;
-      case 'o': s.output = optarg; break;
-      default: return usage_error(nullptr, nullptr);
-    }
-  }
-  if (optind < argc) return usage_error("bad operand: ", argv[optind]);
-  if (s.product == nullptr) return usage_error("no product: -F PRODUCT is needed", "");
-  return -1;
-}
+constexpr ProgramText kText{kProgram, kUsage};
 
 struct Restore {
   ProductSource source;
@@ -155,7 +132,8 @@ int restore(Restore& r, const Settings& s) {
 
 int nc2tlm_main(int argc, char** argv) {
   Settings s;
-  const int status = parse_options(argc, argv, s);
+  const int status = parse_input_output(argc, argv, kText, "no product: -F PRODUCT is needed",
+                                        s.product, s.output);
   if (status >= 0) return status;
   auto r = std::make_unique<Restore>();
   r->pending.temp_path[0] = '\0';

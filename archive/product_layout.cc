@@ -1,13 +1,18 @@
 #include "product_layout.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "format/channels.h"
+#include "named_values.h"
 #include "sample_run.h"
 
 using namespace tlmframe;
 
 const char kProductVersion[] = "1.0";
+
+const char* const kTimePrefixVariables[kTimePrefixValues] = {"interferogram", "hour", "minute",
+                                                             "second"};
 
 namespace {
 
@@ -19,7 +24,6 @@ namespace {
 constexpr size_t kRecordsPerChunk = 512;
 constexpr size_t kSamplesPerChunk = size_t{1} << 17;
 constexpr size_t kNoticesPerChunk = 4096;
-constexpr size_t kLinesPerChunk = 2048;
 
 // The HDF5 library's metadata cache: enough for the chunk indexes' nodes
 // being filled.
@@ -92,8 +96,6 @@ NcVar define_time(NcFile& f, StagedColumn& c, int group, int dim, size_t chunk,
   return v;
 }
 
-const char* time_name(const ProductSettings& s) { return s.dated ? "time" : "time_of_day"; }
-
 void define_raw(NcFile& f, int root, RawColumns& r, const ProductSettings& s) {
   r.group = nc_new_group(f, root, "raw");
   nc_put_text(f, NcVar{r.group, NC_GLOBAL}, "comment",
@@ -164,7 +166,7 @@ void define_samples(NcFile& f, int root, SampleColumns& g, const ProductSettings
   if (g.carriage) {
     const NcVar v = define_values(f, g.value1, g.group, "carriage", NC_SHORT, sample, n, s.level);
     describe(f, v, "carriage position (control word shifted right by 4), 0 to 4095");
-    nc_put_text(f, v, "coordinates", time_name(s));
+    nc_put_text(f, v, "coordinates", time_variable(s));
   } else {
     const char* names[] = {"detector1", "detector2"};
     StagedColumn* columns[] = {&g.value1, &g.value2};
@@ -173,7 +175,7 @@ void define_samples(NcFile& f, int root, SampleColumns& g, const ProductSettings
       describe(f, v,
                d == 0 ? "first detector's sample, gain-normalised"
                       : "second detector's sample, gain-normalised");
-      nc_put_text(f, v, "coordinates", time_name(s));
+      nc_put_text(f, v, "coordinates", time_variable(s));
     }
   }
   const size_t m = kNoticesPerChunk;
@@ -208,7 +210,7 @@ NcVar define_group(NcFile& f, int group, int line, StagedColumn& c, const GroupV
                 type == NC_USHORT ? "raw words of column 4" : "engineering values of column 12");
   describe(f, v, title);
   nc_put_text(f, v, "value_forms", view.forms);
-  nc_put_text(f, v, "coordinates", time_name(s));
+  nc_put_text(f, v, "coordinates", time_variable(s));
   if (view.channel[0] == kFastSapChannel && view.group->channels == nullptr) {
     nc_put_text(f, v, "comment",
                 type == NC_USHORT
@@ -234,14 +236,14 @@ void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings&
            "subframe of the record, 0 to 2");
   describe(f, define_values(f, h.sync_word, h.group, "sync_word", NC_USHORT, line, n, s.level),
            "word in column 0 of the sync row (0x146f where there is one)");
-  describe(f,
-           define_values(f, h.interferogram, h.group, "interferogram", NC_USHORT, line, n, s.level),
+  const char* const* prefix = kTimePrefixVariables;
+  describe(f, define_values(f, h.interferogram, h.group, prefix[0], NC_USHORT, line, n, s.level),
            "interferogram number (housekeeping channel 52)");
-  describe(f, define_values(f, h.hour, h.group, "hour", NC_UBYTE, line, n, s.level),
+  describe(f, define_values(f, h.hour, h.group, prefix[1], NC_UBYTE, line, n, s.level),
            "hours of the time of day, BCD digits as read (channel 65, low byte)");
-  describe(f, define_values(f, h.minute, h.group, "minute", NC_UBYTE, line, n, s.level),
+  describe(f, define_values(f, h.minute, h.group, prefix[2], NC_UBYTE, line, n, s.level),
            "minutes of the time of day, BCD digits as read (channel 66, high byte)");
-  describe(f, define_values(f, h.second, h.group, "second", NC_UBYTE, line, n, s.level),
+  describe(f, define_values(f, h.second, h.group, prefix[3], NC_UBYTE, line, n, s.level),
            "seconds of the time of day, BCD digits as read (channel 66, low byte)");
   define_time(f, h.time, h.group, line, n, s);
   for (int i = 0; i < kNamedGroups; ++i) {
@@ -259,11 +261,12 @@ void define_housekeeping(NcFile& f, int root, Product& p, const ProductSettings&
   const NcVar engineering =
       define_column(f, h.channels, h.group, "channels", NC_USHORT, 2, dims, extent, n, s.level);
   describe(f, engineering, "every housekeeping channel, raw words of column 12 (hkdump -g)");
-  nc_put_text(f, engineering, "coordinates", time_name(s));
+  nc_put_text(f, engineering, "coordinates", time_variable(s));
   const NcVar raw = define_column(f, h.raw_channels, h.group, "raw_channels", NC_USHORT, 2, dims,
                                   extent, n, s.level);
   describe(f, raw, "every housekeeping channel, raw words of column 4 (hkrawdump -g)");
-  nc_put_text(f, raw, "coordinates", time_name(s));
+  nc_put_text(f, raw, "coordinates", time_variable(s));
+  if (p.dictionary != nullptr) define_named_values(p, line, s);
 }
 
 // The channel numbers: coordinates that do not grow.
@@ -296,6 +299,10 @@ void define_globals(NcFile& f, const ProductSettings& s) {
   nc_put_text(f, g, "history", s.history);
   nc_put_text(f, g, "date_created", s.created);
   nc_put_text(f, g, "product_version", kProductVersion);
+  if (s.dictionary != nullptr) {
+    nc_put_text(f, g, "dictionary", s.dictionary_name);
+    nc_put_text(f, g, "dictionary_sha256", s.dictionary_sha256);
+  }
 }
 
 }  // namespace
@@ -326,6 +333,8 @@ void list_columns(Product& p) {
     p.columns[p.column_count++] = &h.groups[i];
     p.columns[p.column_count++] = &h.raw_groups[i];
   }
+  const int named = p.dictionary != nullptr ? p.dictionary->count : 0;
+  for (int i = 0; i < named; ++i) p.columns[p.column_count++] = &p.named[i];
 }
 
 // Each column's chunks go through the writer, straight to its dataset.
@@ -344,6 +353,7 @@ void define_product(Product& p, const ProductSettings& s, const char* path, int 
   NcFile& f = p.file;
   make_group_views(kEngineeringTable, true, p.views);
   make_group_views(kRawTable, false, p.raw_views);
+  p.dictionary = s.dictionary;
   define_globals(f, s);
   define_raw(f, f.ncid, p.raw, s);
   p.interferogram.carriage = false;
@@ -356,6 +366,32 @@ void define_product(Product& p, const ProductSettings& s, const char* path, int 
   write_channel_numbers(f, p);
   list_columns(p);
   use_writer(p, path, s.level, workers);
+}
+
+const char* time_variable(const ProductSettings& s) { return s.dated ? "time" : "time_of_day"; }
+
+bool housekeeping_name_taken(const char* name) {
+  static const char* const kNames[] = {"line",        "record",  "subframe", "sync_word",   "time",
+                                       "time_of_day", "channel", "channels", "raw_channels"};
+  for (const char* n : kNames) {
+    if (std::strcmp(name, n) == 0) return true;
+  }
+  for (const char* n : kTimePrefixVariables) {
+    if (std::strcmp(name, n) == 0) return true;
+  }
+  GroupView views[2][kNamedGroups];
+  make_group_views(kEngineeringTable, true, views[0]);
+  make_group_views(kRawTable, false, views[1]);
+  for (const auto& table : views) {
+    for (const GroupView& v : table) {
+      const size_t n = std::strlen(v.name);
+      if (std::strncmp(name, v.name, n) == 0 &&
+          (name[n] == '\0' || std::strcmp(name + n, "_channel") == 0)) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end) {

@@ -9,7 +9,8 @@
 //   carriage       the same for ifgextract -c
 //   housekeeping   one element per line of hkdump: the time prefix, the
 //                  six groups of hkdump and of hkrawdump, and every channel
-//                  of both columns
+//                  of both columns; with a channel dictionary, each value
+//                  it names calibrated, under its name (named_values.h)
 //
 // Every variable grows along the first dimension of its group; each is
 // chunked along it and deflated with shuffle.
@@ -19,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dictionary.h"
 #include "group_views.h"
 #include "nc_call.h"
 #include "record.h"
@@ -27,6 +29,13 @@
 
 constexpr int kChannelCount = tlmframe::kRowsPerSubframe;  // channels 0..107
 
+// Housekeeping lines to a chunk.
+constexpr size_t kLinesPerChunk = 2048;
+
+// The variables of the time prefix of the engineering lines, in the order
+// of the line's numbers: interferogram number, hours, minutes, seconds.
+extern const char* const kTimePrefixVariables[kTimePrefixValues];
+
 struct ProductSettings {
   int level;  // deflate level, 0 for none
   bool dated;
@@ -34,6 +43,11 @@ struct ProductSettings {
   const char* source_name;  // the input's file name
   const char* history;      // when and by what command line the product was made
   const char* created;      // ISO 8601 time
+  // A channel dictionary whose values are named and calibrated, or nullptr;
+  // its file's name and SHA-256 go into the global attributes.
+  const Dictionary* dictionary;
+  const char* dictionary_name;
+  const char* dictionary_sha256;
 };
 
 // The interferogram or the carriage group.
@@ -61,8 +75,8 @@ struct RawColumns {
   NcVar partial;
 };
 
-// Every staged column of a product.
-constexpr int kMaxColumns = 64;
+// Every staged column of a product: its own, and one per named value.
+constexpr int kMaxColumns = 64 + kMaxDictionaryEntries;
 
 struct Product {
   NcFile file;
@@ -72,8 +86,10 @@ struct Product {
   RawColumns raw;
   SampleColumns interferogram, carriage;
   HousekeepingColumns housekeeping;
-  GroupView views[kNamedGroups];      // hkdump's groups
-  GroupView raw_views[kNamedGroups];  // hkrawdump's
+  GroupView views[kNamedGroups];              // hkdump's groups
+  GroupView raw_views[kNamedGroups];          // hkrawdump's
+  const Dictionary* dictionary;               // nullptr: no value named
+  StagedColumn named[kMaxDictionaryEntries];  // each entry's calibrated values
 };
 
 // What is known only when the source has ended.
@@ -94,6 +110,13 @@ void define_product(Product& p, const ProductSettings& s, const char* path, int 
 // Writes what the columns still hold, the cut tail and the attributes that
 // describe the whole source, and closes the file.
 void finish_product(Product& p, const ProductSettings& s, const SourceEnd& end);
+
+// "time" with a date, else "time_of_day".
+const char* time_variable(const ProductSettings& s);
+
+// Whether the housekeeping group has a variable or dimension of that name,
+// with or without -d: a dictionary may not give it to a value.
+bool housekeeping_name_taken(const char* name);
 
 // Version of this layout, in the product_version attribute.
 extern const char kProductVersion[];

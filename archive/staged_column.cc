@@ -16,7 +16,7 @@ void column_init(StagedColumn& c, NcFile& file, NcVar var, int rank, const size_
   }
   c.chunk = chunk;
   c.staged = 0;
-  c.stages[0] = std::make_unique<unsigned char[]>(chunk * c.element_bytes);
+  c.stages[0] = std::make_unique_for_overwrite<unsigned char[]>(chunk * c.element_bytes);
   c.stages[1].reset();
   c.stage = c.stages[0].get();
   c.writer = nullptr;
@@ -29,8 +29,8 @@ void column_use_writer(StagedColumn& c, ChunkWriter& writer, int64_t target) {
   c.target.dataset = target;
   nc_variable_name(c.var, c.target.name, sizeof c.target.name);
   const size_t room = stage_room(c.chunk * c.element_bytes);
-  c.stages[0] = std::make_unique<unsigned char[]>(room);
-  c.stages[1] = std::make_unique<unsigned char[]>(room);
+  c.stages[0] = std::make_unique_for_overwrite<unsigned char[]>(room);
+  c.stages[1] = std::make_unique_for_overwrite<unsigned char[]>(room);
   c.stage = c.stages[0].get();
 }
 

@@ -7,10 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "archive_io.h"
 #include "archive_run.h"
 #include "command_line.h"
+#include "dictionary.h"
 #include "exit_status.h"
 #include "pending_output.h"
 #include "product_layout.h"
@@ -23,10 +25,13 @@ namespace {
 
 constexpr const char kProgram[] = "tlm2nc";
 constexpr const char kUsage[] =
-    "usage: tlm2nc [-h] [-d YYYY-MM-DD] [-z LEVEL] -F INPUT [-o OUTPUT]\n"
+    "usage: tlm2nc [-h] [-d YYYY-MM-DD] [-z LEVEL] [-D DICTIONARY] -F INPUT [-o OUTPUT]\n"
     "\t-d date\t\ttime as seconds since this date's midnight UTC (a CF time\n"
     "\t\t\tcoordinate) instead of the time of day\n"
     "\t-z level\tdeflate level, 0 (none) to 9 (default 1)\n"
+    "\t-D dictionary\tchannel dictionary: each housekeeping value it names\n"
+    "\t\t\tgets a variable of its own, calibrated, with its units\n"
+    "\t\t\tand limits\n"
     "\t-F input\traw telemetry file, a pipe or a FIFO\n"
     "\t-o output\tthe product (default: INPUT.nc; needed when INPUT is not a\n"
     "\t\t\tregular file)\n";
@@ -38,48 +43,43 @@ constexpr int kWorkers = 2;
 struct Settings {
   const char* input;
   const char* output;
+  const char* dictionary;  // -D, or nullptr
   ProductSettings product;
 };
 
-int usage_error(const char* what, const char* text) {
-  if (what != nullptr) std::fprintf(stderr, "%s: bad %s: %s\n", kProgram, what, text);
-  std::fputs(kUsage, stderr);
-  return kExitUsage;
-}
+constexpr ProgramText kText{kProgram, kUsage};
 
 // Returns -1 to go on, or the exit status.
 int parse_options(int argc, char** argv, Settings& s) {
   s.input = nullptr;
   s.output = nullptr;
+  s.dictionary = nullptr;
   s.product.level = kDefaultLevel;
   s.product.dated = false;
+  s.product.dictionary = nullptr;
   optind = 0;
   int c;
-  while ((c = getopt(argc, argv, "hd:z:F:o:")) != -1) {
+  while ((c = getopt(argc, argv, "hd:z:D:F:o:")) != -1) {
     switch (c) {
-      case 'h':
-        std::fputs(kUsage, stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+      case 'h': return show_usage(kText);
       case 'd':
-        if (!parse_date(optarg, s.product.date)) return usage_error("date", optarg);
+        if (!parse_date(optarg, s.product.date)) return usage_error(kText, "bad date: ", optarg);
         s.product.dated = true;
         break;
       case 'z':
         if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0') {
-          return usage_error("deflate level", optarg);
+          return usage_error(kText, "bad deflate level: ", optarg);
         }
         s.product.level = optarg[0] - '0';
         break;
+      case 'D': s.dictionary = optarg; break;
       case 'F': s.input = optarg; break;
       case 'o': s.output = optarg; break;
-      default: return usage_error(nullptr, nullptr);
+      default: return usage_error(kText);
     }
   }
-  if (optind < argc) return usage_error("operand", argv[optind]);
-  if (s.input == nullptr) {
-    std::fprintf(stderr, "%s: no input: -F INPUT is needed\n", kProgram);
-    return usage_error(nullptr, nullptr);
-  }
+  if (optind < argc) return usage_error(kText, "bad operand: ", argv[optind]);
+  if (s.input == nullptr) return usage_error(kText, "no input: -F INPUT is needed");
   return -1;
 }
 
@@ -92,7 +92,42 @@ struct Conversion {
   PendingOutput output;
   char history[kHistorySize];
   char created[kNowTextSize];
+  Dictionary dictionary;
+  char dictionary_sha256[kDigestTextSize];
 };
+
+// Reads and checks the dictionary of -D, and takes its file's SHA-256;
+// returns -1 to go on, or the exit status.  A fault in it is a usage error.
+int load_dictionary(Conversion& c, Settings& s) {
+  DictionaryFault fault;
+  std::string text;
+  if (!read_dictionary_text(s.dictionary, text, fault) ||
+      !parse_dictionary(text, s.dictionary, c.dictionary, fault)) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, fault.message);
+    return kExitUsage;
+  }
+  for (int i = 0; i < c.dictionary.count; ++i) {
+    const DictionaryEntry& e = c.dictionary.entries[i];
+    if (housekeeping_name_taken(e.name)) {
+      std::fprintf(stderr,
+                   "%s: %s:%d: %s.name: the product's housekeeping group has a variable or "
+                   "dimension of that name already\n",
+                   kProgram, s.dictionary, e.line, e.name);
+      return kExitUsage;
+    }
+  }
+  SourceDigest digest;
+  if (!digest_init(digest)) {
+    std::fprintf(stderr, "%s: the SHA-256 digest cannot be set up\n", kProgram);
+    return kExitFailure;
+  }
+  digest_update(digest, text.data(), text.size());
+  digest_finish(digest, c.dictionary_sha256);
+  s.product.dictionary = &c.dictionary;
+  s.product.dictionary_name = base_name(s.dictionary);
+  s.product.dictionary_sha256 = c.dictionary_sha256;
+  return -1;
+}
 
 int fail_input(const char* input, int error) {
   std::fprintf(stderr, "%s: %s: %s\n", kProgram, input, std::strerror(error));
@@ -177,9 +212,13 @@ int tlm2nc_main(int argc, char** argv) {
   const int status = parse_options(argc, argv, s);
   if (status >= 0) return status;
   auto c = std::make_unique<Conversion>();
+  if (s.dictionary != nullptr) {
+    const int loaded = load_dictionary(*c, s);
+    if (loaded >= 0) return loaded;
+  }
   ArchiveIo io{s.input, s.output, -1, ""};
   const int opened = open_archive_io(io, kProgram);
-  if (opened >= 0) return opened == kExitUsage ? usage_error(nullptr, nullptr) : opened;
+  if (opened >= 0) return opened == kExitUsage ? usage_error(kText) : opened;
   s.output = io.output;
   pending_signals(kProgram, s.output);
   now_text(c->created);

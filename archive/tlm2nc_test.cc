@@ -5,15 +5,18 @@
 // and nc2tlm gives the source back byte for byte.
 #include <gtest/gtest.h>
 
+#include <netcdf.h>
 #include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
+#include "dictionary.h"
 #include "dump_loop.h"
 #include "extract.h"
 #include "format/channels.h"
 #include "product_checks.h"
+#include "product_layout.h"
 #include "run_program.h"
 #include "telemetry_files.h"
 
@@ -339,6 +342,46 @@ TEST_F(Tlm2ncTest, NcdumpListsTheGroupsAndAttributes) {
                            "ushort channels(line, channel)",
                            "pressure:value_forms = \"top_12 top_12 top_10 top_10\""}) {
     EXPECT_NE(header.find(text), std::string::npos) << text;
+  }
+}
+
+// The names of a group's variables and dimensions.
+std::vector<std::string> names_in(int group) {
+  int n = 0, dims[NC_MAX_DIMS], vars[NC_MAX_VARS];
+  std::vector<std::string> names;
+  char name[NC_MAX_NAME + 1];
+  nc_inq_dimids(group, &n, dims, 0);
+  for (int i = 0; i < n; ++i) names.push_back(nc_inq_dimname(group, dims[i], name) ? "" : name);
+  nc_inq_varids(group, &n, vars);
+  for (int i = 0; i < n; ++i) names.push_back(nc_inq_varname(group, vars[i], name) ? "" : name);
+  return names;
+}
+
+// A dictionary may give a value any name but those of the housekeeping
+// group's own variables and dimensions, dated or not: the shipped
+// dictionary's names are all free, and with it each value is added under
+// its name.
+TEST_F(Tlm2ncTest, DictionaryNamesAreAddedBesideTheGroupsOwn) {
+  Dictionary shipped;
+  DictionaryFault fault;
+  ASSERT_TRUE(read_dictionary(DEFAULT_DICTIONARY, shipped, fault)) << fault.message;
+  const std::string path = dir_.put("data", synth_bytes(generated_records(2)));
+  for (const bool dated : {false, true}) {
+    std::vector<std::string> args = {kTlm2nc, "-F", path, "-o", path + ".nc"};
+    if (dated) args.insert(args.end(), {"-d", "2026-12-08"});
+    ASSERT_EQ(run_program(args), (ProgramResult{"", "", 0}));
+    std::vector<std::string> own = names_in(OpenProduct(path + ".nc").group("housekeeping"));
+    for (const std::string& name : own) EXPECT_TRUE(housekeeping_name_taken(name.c_str())) << name;
+    args.insert(args.end(), {"-D", DEFAULT_DICTIONARY});
+    ASSERT_EQ(run_program(args), (ProgramResult{"", "", 0}));
+    for (int i = 0; i < shipped.count; ++i) {
+      EXPECT_FALSE(housekeeping_name_taken(shipped.entries[i].name)) << shipped.entries[i].name;
+      own.push_back(shipped.entries[i].name);
+    }
+    const OpenProduct named(path + ".nc");
+    EXPECT_EQ(names_in(named.group("housekeeping")), own);
+    EXPECT_EQ(named.text("housekeeping", "coordinates", shipped.entries[0].name),
+              dated ? "time" : "time_of_day");
   }
 }
 

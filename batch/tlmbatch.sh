@@ -29,7 +29,7 @@ tool_table='
 ifgextract|c|Byte mismatch reading|
 hkdump|Xfspmvxg:|Mismatch data|
 hkrawdump|Xfspmvxg:|Mismatch data|
-tlm2nc|d:z:||.nc
+tlm2nc|d:z:D:||.nc
 det2nc|||.nc
 '
 tool_names=$(awk -F '|' 'NF { printf "%s%s", n++ ? ", " : "", $1 }' <<<"$tool_table")

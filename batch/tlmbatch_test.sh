@@ -104,7 +104,9 @@ check_run remote .m remote/tlmbatch.joblog $? summary "$hkrawdump" -m
 [ ! -s errors ] || fail "standard error not empty: $(cat errors)"
 
 start "archive programs: a product per file, NAME.nc whatever the options, whole or none"
-"${as_tester[@]}" "$tlmbatch" -o products "$tlm2nc" -d 2026-03-14 -- "${files[@]}" >summary 2>errors
+printf '[[channel]]\nname = "bus"\ndescription = "Bus"\nunits = "V"\ncolumn = 12\ngroup = "%s"\nnumber = 68\nform = "top 12"\n' \
+  voltage_monitors >station.toml
+"${as_tester[@]}" "$tlmbatch" -o products "$tlm2nc" -d 2026-03-14 -D station.toml -- "${files[@]}" >summary 2>errors
 [ $? -eq 1 ] || fail "status not 1"
 diff - summary <<EOF || fail "summary"
 tlmbatch: 4 files, 3 ended well, 1 ended badly; job log products/tlmbatch.joblog
@@ -115,6 +117,7 @@ for file in "${files[@]::3}"; do  # the truncated tail.tlm included: its product
   "$nc2tlm" -F "$product" | cmp -s - "$file" || fail "$product does not give $file back"
   ncdump -h "$product" >header
   grep -q 'seconds since 2026-03-14' header || fail "$product: not dated by -d"
+  grep -q 'double bus(line)' header || fail "$product: no value named by -D"
 done
 [ "$(ls products | tr '\n' ' ')" = "run 1.tlm.nc run2.tlm.nc tail.tlm.nc tlmbatch.joblog " ] ||
   fail "products: $(ls products)"

@@ -6,7 +6,8 @@ number of products.
 The reduction is the per-interferogram mean of both detectors over a whole
 campaign (interferogram numbers, detector1 and detector2 of every sample
 read, decompressed and binned): ifgtools.open_campaign over the products,
-dask.array.bincount on the cluster.  A scheduler and one or two
+the count and the sums of each dask chunk binned in one task
+(numpy.bincount), the chunks' bins summed.  A scheduler and one or two
 single-thread workers (--no-nanny) run on 127.0.0.1 as `dask scheduler` and
 `dask worker`; the products are on local disk, in the page cache after the
 first run.
@@ -19,6 +20,10 @@ with other work the wall times say less than the CPU times: the load average
 is printed too.  Memory: a fresh client process per campaign size (10 and
 100 products), its peak resident memory (VmHWM) after the reduction; the
 same with dask's local threads and no cluster; and the workers' peaks.
+Both also for the same sums as three results of one dask.compute (three
+dask.array.bincount of the same numbers), which dask orders one result
+after the other.  Every client's standard error must stay
+empty (no diagnostics of the netCDF or HDF5 libraries).
 
 usage: bench/campaign_bench.py [BUILD_DIR [RECORDS [PAIRS [DATA [FOLDER]]]]]
   BUILD_DIR  build tree with tlmsynth, tlm2nc and build/python (default: build)
@@ -36,11 +41,16 @@ import sys
 import tempfile
 import time
 
-build = sys.argv[1] if len(sys.argv) > 1 else "build"
-records = int(sys.argv[2]) if len(sys.argv) > 2 else 1000
-pairs = int(sys.argv[3]) if len(sys.argv) > 3 else 7
-data = sys.argv[4] if len(sys.argv) > 4 else "noisy"
-folder_arg = sys.argv[5] if len(sys.argv) > 5 else None
+# The bench runs itself as each client of the memory figures, in a process
+# of its own: --client BUILD_DIR RECORDS FORM WHERE PRODUCT...
+CLIENT = "--client"
+as_client = sys.argv[1:2] == [CLIENT]
+args = sys.argv[2:4] if as_client else sys.argv[1:]
+build = args[0] if len(args) > 0 else "build"
+records = int(args[1]) if len(args) > 1 else 1000
+pairs = int(args[2]) if len(args) > 2 else 7
+data = args[3] if len(args) > 3 else "noisy"
+folder_arg = args[4] if len(args) > 4 else None
 python_dir = os.path.abspath(os.path.join(build, "python"))
 sys.path.insert(0, python_dir)
 
@@ -49,23 +59,47 @@ BINS = 50 * PRODUCTS + records  # past the highest interferogram number (4 recor
 HOST = "127.0.0.1"
 OPTIONS = {"noisy": ["-u", "-g", "-d", "10"], "smooth": ["-k", "7", "-S", "50", "-s", "5x300,7x30,-1x6"]}
 
-# The reduction, as a client runs it: argv bins, products..., then "local" or
-# a scheduler address; prints the samples counted and the peak resident memory.
-CLIENT = """
-import sys, dask, dask.array as da, ifgtools
-bins, *paths, where = sys.argv[1:]
-bins = int(bins)
-if where != "local":
-    from distributed import Client
-    client = Client(where, timeout=60)
-ifg = ifgtools.open_campaign(paths, "interferogram")
-number = ifg.interferogram.data
-counts, sums1, sums2 = dask.compute(da.bincount(number, minlength=bins),
-    da.bincount(number, weights=ifg.detector1.data, minlength=bins),
-    da.bincount(number, weights=ifg.detector2.data, minlength=bins))
-peak = [int(l.split()[1]) for l in open("/proc/self/status") if l.startswith("VmHWM:")][0]
-print(counts.sum(), peak * 1024)
-"""
+
+def binned(number, detector1, detector2):
+    """One dask chunk's count and sums per interferogram number."""
+    import numpy as np
+    return np.stack([np.bincount(number, minlength=BINS), np.bincount(number, detector1, minlength=BINS),
+                     np.bincount(number, detector2, minlength=BINS)])[None]
+
+
+def reduction(ifg):
+    """The count and the sums of both detectors per interferogram number of a
+    campaign, as one lazy (3, BINS) array: each dask chunk of the three
+    variables binned in one task, the chunks' bins summed."""
+    import dask.array as da
+    number = ifg.interferogram.data
+    parts = da.map_blocks(binned, number, ifg.detector1.data, ifg.detector2.data, new_axis=[1, 2],
+                          chunks=((1,) * number.numblocks[0], 3, BINS), dtype="f8")
+    return parts.sum(axis=0)
+
+
+def three_results(ifg):
+    """The same sums as three results that share the numbers."""
+    import dask.array as da
+    number = ifg.interferogram.data
+    return [da.bincount(number, minlength=BINS), da.bincount(number, weights=ifg.detector1.data, minlength=BINS),
+            da.bincount(number, weights=ifg.detector2.data, minlength=BINS)]
+
+
+def client_main(form, where, paths):
+    """The reduction as a client runs it, in a process of its own: prints the
+    samples counted and the peak resident memory."""
+    import dask
+    import ifgtools
+    if where != "local":
+        from distributed import Client
+        Client(where, timeout=60)
+    ifg = ifgtools.open_campaign(paths, "interferogram")
+    counts = (dask.compute(reduction(ifg))[0][0] if form == "one pass" else
+              dask.compute(*three_results(ifg))[0])
+    with open("/proc/self/status") as f:
+        peak = [int(line.split()[1]) for line in f if line.startswith("VmHWM:")][0]
+    print(int(counts.sum()), peak * 1024)
 
 
 def make_products(folder):
@@ -181,7 +215,6 @@ def timed_run(folder, paths, workers):
     """Seconds of the reduction on a fresh cluster (no worker holds a
     product open or a decompressed chunk), the CPU seconds the workers spent
     in it, seconds of open_campaign, and the result."""
-    import dask.array as da
     import distributed
     import ifgtools
     with Cluster(folder, workers) as cluster, distributed.Client(cluster.address, timeout=60) as client:
@@ -189,14 +222,11 @@ def timed_run(folder, paths, workers):
         start = time.perf_counter()
         ifg = ifgtools.open_campaign(paths, "interferogram")
         opened = time.perf_counter() - start
-        number = ifg.interferogram.data
-        reduction = [da.bincount(number, minlength=BINS),
-                     da.bincount(number, weights=ifg.detector1.data, minlength=BINS),
-                     da.bincount(number, weights=ifg.detector2.data, minlength=BINS)]
+        sums = reduction(ifg)
         cpu = cluster.worker_cpu()
         start = time.perf_counter()
         with distributed.get_task_stream(client) as stream:
-            result = client.gather(client.compute(reduction))
+            result = client.gather(client.compute(sums))
         seconds = time.perf_counter() - start
         cpu = cluster.worker_cpu() - cpu
         assert len({t["worker"] for t in stream.data}) == workers, "a worker did nothing"
@@ -206,19 +236,25 @@ def timed_run(folder, paths, workers):
 
 def memory(folder, paths):
     for count in (10, PRODUCTS):
-        with Cluster(folder, 2) as cluster:
-            samples, peak = client_run(paths[:count], cluster.address)
-            workers = cluster.worker_peaks()
-        _, local = client_run(paths[:count], "local")
-        print(f"  {count:3d} products, {samples:9d} samples: client {peak / 1e6:6.1f} MB, "
-              f"workers {' '.join(f'{w / 1e6:.1f}' for w in workers)} MB; local threads {local / 1e6:6.1f} MB")
+        print(f"  {count:3d} products, {bytes_of(paths[:count]) / 1e6:.0f} MB:")
+        for form in ("one pass", "three results"):
+            with Cluster(folder, 2) as cluster:
+                _, peak = client_run(form, cluster.address, paths[:count])
+                workers = cluster.worker_peaks()
+            _, local = client_run(form, "local", paths[:count])
+            print(f"    {form:13s}  client {peak / 1e6:6.1f} MB, workers {' '.join(f'{w / 1e6:.1f}' for w in workers)} MB;"
+                  f" local threads {local / 1e6:6.1f} MB")
 
 
-def client_run(paths, where):
+def client_run(form, where, paths):
     env = dict(os.environ, PYTHONPATH=python_dir)
-    out = subprocess.run([sys.executable, "-c", CLIENT, str(BINS), *paths, where], env=env, capture_output=True,
-                         text=True, check=True).stdout.split()
-    return int(out[0]), int(out[1])
+    run = subprocess.run([sys.executable, __file__, CLIENT, build, str(records), form, where, *paths], env=env,
+                         capture_output=True, text=True, check=True)
+    if run.stderr:
+        raise SystemExit(f"campaign_bench: the client wrote on standard error ({len(run.stderr.splitlines())} "
+                         f"lines), the first: {run.stderr.splitlines()[0]}")
+    samples, peak = run.stdout.split()
+    return int(samples), int(peak)
 
 
 def bytes_of(paths):
@@ -237,4 +273,7 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    if as_client:
+        client_main(sys.argv[4], sys.argv[5], sys.argv[6:])
+    else:
+        main()

@@ -74,8 +74,9 @@ tlmbatch hkdump -g |
 tlmbatch hkdump -p -- r|run 2.tlm,run1.tlm
 tlmbatch ifgextract r|run 2.tlm,run1.tlm
 tlmbatch /opt/ground/bin/ifgextract -|--,-c
-tlmbatch tlm2nc -|--,-d,-z
-tlm2nc -|-F,-d,-h,-o,-z
+tlmbatch tlm2nc -|--,-D,-d,-z
+tlm2nc -|-D,-F,-d,-h,-o,-z
+tlm2nc -D n|notes.txt
 tlm2nc -d |
 tlm2nc -F run1.tlm -o n|notes.txt
 nc2tlm -F r|run 2.tlm,run1.tlm

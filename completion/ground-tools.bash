@@ -22,7 +22,7 @@ _tlm_option_table() {
     quicklook-hk) echo "-c:word -D:file -g:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;
     tlmbatch) echo "-h -r -t -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
-    tlm2nc) echo "-h -d:word -z:word -F:file -o:file" ;;
+    tlm2nc) echo "-h -d:word -z:word -D:file -F:file -o:file" ;;
     nc2tlm | det2nc) echo "-h -F:file -o:file" ;;
   esac
 }

@@ -42,6 +42,13 @@ TEST(Detsynth, ChecksEveryOptionAndReportsWrites) {
         {"", "detsynth: " + dir.path("no/such") + ": No such file or directory\n", 1}}});
   EXPECT_EQ(run_shell("exec " + std::string(DETSYNTH_PATH) + " >/dev/full"),
             (ProgramResult{"", "detsynth: standard output: No space left on device\n", 1}));
+  // A file cut short by a failed write is removed: it would pass for a
+  // file of fewer entries.
+  const std::string cut = dir.path("cut.det");
+  EXPECT_EQ(run_shell("trap '' XFSZ; ulimit -f 64; exec " + std::string(DETSYNTH_PATH) +
+                      " -n 40 -o " + cut),
+            (ProgramResult{"", "detsynth: " + cut + ": File too large\n", 1}));
+  EXPECT_EQ(access(cut.c_str(), F_OK), -1);
 
   // Each letter sets its own field, at the ends of its range.
   const SynthOptions o{

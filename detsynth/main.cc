@@ -11,6 +11,7 @@
 #include "detection_writer.h"
 #include "diag.h"
 #include "exit_status.h"
+#include "output_file.h"
 
 namespace {
 
@@ -111,11 +112,11 @@ int main(int argc, char** argv) {
   if (status >= 0) return status;
   const char* name = path != nullptr ? path : "standard output";
   if (path != nullptr) {
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = open_output_file(path);
     if (fd < 0) return write_error(name, errno);
     out_init(out, fd);
   }
   int error = write_detection_file(options, out) ? 0 : out.error;
-  if (path != nullptr && close(out.fd) != 0 && error == 0) error = errno;
+  if (path != nullptr) error = close_output_file(path, out.fd, error);
   return error == 0 ? kExitOk : write_error(name, error);
 }

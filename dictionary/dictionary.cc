@@ -407,10 +407,11 @@ bool parse_dictionary(std::string_view text, const char* path, Dictionary& dicti
   return true;
 }
 
-bool read_dictionary(const char* path, Dictionary& dictionary, DictionaryFault& fault) {
-  dictionary.count = 0;
+bool read_dictionary_text(const char* path, std::string& text, DictionaryFault& fault) {
+  fault.error = 0;
+  fault.message[0] = '\0';
+  text.clear();
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  std::string text;
   int error = fd < 0 ? errno : 0;
   while (error == 0) {
     char chunk[65536];
@@ -429,7 +430,13 @@ bool read_dictionary(const char* path, Dictionary& dictionary, DictionaryFault& 
     std::snprintf(fault.message, sizeof fault.message, "%s: %s", path, std::strerror(error));
     return false;
   }
-  return parse_dictionary(text, path, dictionary, fault);
+  return true;
+}
+
+bool read_dictionary(const char* path, Dictionary& dictionary, DictionaryFault& fault) {
+  dictionary.count = 0;
+  std::string text;
+  return read_dictionary_text(path, text, fault) && parse_dictionary(text, path, dictionary, fault);
 }
 
 int find_entry(const Dictionary& dictionary, std::string_view name) {

@@ -23,6 +23,7 @@
 #define DICTIONARY_DICTIONARY_H_
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "calibration.h"
@@ -67,6 +68,12 @@ bool read_dictionary(const char* path, Dictionary& dictionary, DictionaryFault& 
 // The same for text already read, path naming it in the messages.
 bool parse_dictionary(std::string_view text, const char* path, Dictionary& dictionary,
                       DictionaryFault& fault);
+
+// The file at path read whole into text, as read_dictionary reads it
+// before checking it; false with fault "path: system error text" when it
+// cannot be.  A program that records which dictionary it used reads the
+// text with this and checks it with parse_dictionary.
+bool read_dictionary_text(const char* path, std::string& text, DictionaryFault& fault);
 
 // The entry named name, or -1.
 int find_entry(const Dictionary& dictionary, std::string_view name);

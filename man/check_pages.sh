@@ -78,10 +78,10 @@ tlmsynth_options=$(option_string "$src/tlmsynth/synth_options.cc" 'getopt\(') ||
   fail "tlmsynth: no getopt call found in its source"
 tlm2nc_options=$(option_string "$src/archive/tlm2nc.cc" 'getopt\(') ||
   fail "tlm2nc: no getopt call found in its source"
-nc2tlm_options=$(option_string "$src/archive/nc2tlm.cc" 'getopt\(') ||
-  fail "nc2tlm: no getopt call found in its source"
-det2nc_options=$(option_string "$src/archive/det2nc.cc" 'getopt\(') ||
-  fail "det2nc: no getopt call found in its source"
+# nc2tlm and det2nc share one command line: -h, -F and -o.
+nc2tlm_options=$(option_string "$src/archive/command_line.cc" 'getopt\(') ||
+  fail "nc2tlm, det2nc: no getopt call found in archive/command_line.cc"
+det2nc_options=$nc2tlm_options
 # hkdump and hkrawdump share one command line.
 hkdump_options="hF:g:Xfspmvx"
 # Their help text (the kHelp literal, a "\tX" line per option) lists the

@@ -43,7 +43,8 @@ std::string telemetry(const std::vector<double>& volts, size_t tail = 0) {
       set_channel(r, sub, 5, kTimeChannelA, kHousekeepingColumn, 0x12);
       set_channel(r, sub, 5, kTimeChannelB, kHousekeepingColumn,
                   static_cast<uint16_t>(((i / 10) << 4) | (i % 10)));
-      set_channel(r, sub, 5, 68, kHousekeepingColumn, static_cast<uint16_t>(volts[i] * 100) << 4);
+      set_channel(r, sub, 5, 68, kHousekeepingColumn,
+                  static_cast<uint16_t>(static_cast<int>(volts[i] * 100) << 4));
       set_channel(r, sub, 5, 41, kRawHousekeepingColumn, 200);
     }
     records.push_back(r);

@@ -51,7 +51,7 @@ expected=$work/expected-files
   echo usr/lib/libtlmframe.a
   echo usr/lib/pkgconfig/tlmframe.pc
   if [ -n "$python" ]; then
-    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' __init__.py archive.py dictionary.py
+    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' __init__.py _product_files.py archive.py dictionary.py
     printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' _ifgtools.pyi py.typed
     echo 'usr/lib/python3/dist-packages/ifgtools/_ifgtools.*.so'
   fi
@@ -99,6 +99,8 @@ shipped=$root/usr/share/interferometer-ground/dictionary/default.toml
 sed '/^name = "voltage_monitor_1"$/a red_high = 0' "$shipped" >limited.toml
 "$bin/hkmonitor" -D limited.toml -F data.tlm >limits.txt 2>/dev/null
 [ $? -eq 2 ] && grep -q "RED" limits.txt || fail "hkmonitor does not check the shipped dictionary"
+"$bin/tlm2nc" -D "$shipped" -F data.tlm -o named.nc && [ -s named.nc ] ||
+  fail "tlm2nc does not name the shipped dictionary's values"
 if command -v parallel >/dev/null; then
   PATH=$bin:$PATH "$bin/tlmbatch" -o batch hkdump -p -- data.tlm >/dev/null &&
     cmp -s batch/data.tlm.hkdump-p.txt out.hkdump-p || fail "tlmbatch does not run hkdump"

@@ -87,6 +87,20 @@ py::array_t<float> values_of(const float* values, int32_t count) {
   return a;
 }
 
+template <size_t N>
+py::tuple ints_of(const int32_t (&values)[N]) {
+  py::tuple t(N);
+  for (size_t i = 0; i < N; ++i) t[i] = py::int_(values[i]);
+  return t;
+}
+
+template <size_t N>
+py::tuple reals_of(const float (&values)[N]) {
+  py::tuple t(N);
+  for (size_t i = 0; i < N; ++i) t[i] = py::float_(values[i]);
+  return t;
+}
+
 [[noreturn]] void raise_fault(const DetectionReading& d, const std::string& name,
                               const FileObjectSource* file) {
   if (file != nullptr && file->error) throw *file->error;
@@ -94,7 +108,7 @@ py::array_t<float> values_of(const float* values, int32_t count) {
   throw py::value_error(d.message.text);
 }
 
-// The entries, each as (number, first header, samples, spectrum).
+// The entries, each as the fields of DetectionEntry in its order.
 py::list read_entries(DetectionReading& d, const std::string& name, long max_entries,
                       const FileObjectSource* file) {
   py::list entries;
@@ -113,8 +127,10 @@ py::list read_entries(DetectionReading& d, const std::string& name, long max_ent
     if (head == EntryPart::ended) break;
     if (!whole) raise_fault(d, name, file);
     entries.append(py::make_tuple(
-        e.header[2], py::make_tuple(e.first_header[0], e.first_header[1], e.first_header[2]),
-        values_of(e.samples, e.samples_line.count), values_of(e.spectrum, e.spectrum_line.count)));
+        e.header[2], ints_of(e.first_header), values_of(e.samples, e.samples_line.count),
+        values_of(e.spectrum, e.spectrum_line.count), ints_of(e.header),
+        reals_of(e.samples_line.reals), e.samples_line.last, reals_of(e.interferogram_tail),
+        reals_of(e.spectrum_line.reals), e.spectrum_line.last, reals_of(e.spectrum_tail)));
   }
   return entries;
 }

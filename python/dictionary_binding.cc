@@ -20,6 +20,7 @@
 #include "bytes_view.h"
 #include "growing_array.h"
 #include "monitor_run.h"
+#include "busy_guard.h"
 #include "os_error.h"
 #include "record_feed.h"
 
@@ -163,15 +164,6 @@ struct LimitCollector {
     return true;
   }
 
-  struct Busy {
-    bool& flag;
-    explicit Busy(bool& f) : flag(f) {
-      if (flag) throw std::runtime_error("ifgtools: this object is in use by another thread");
-      flag = true;
-    }
-    ~Busy() { flag = false; }
-  };
-
   void raise_if_failed() {
     if (!failed) return;
     if (run->records >= INT32_MAX) {
@@ -182,7 +174,7 @@ struct LimitCollector {
 
   void push(py::handle piece) {
     BytesView bytes(piece);
-    Busy guard(busy);
+    BusyGuard guard(busy);
     {
       py::gil_scoped_release unlocked;
       feed_piece(framer, bytes.data(), bytes.size(),
@@ -193,7 +185,7 @@ struct LimitCollector {
   }
 
   void push_path(const std::string& path) {
-    Busy guard(busy);
+    BusyGuard guard(busy);
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) raise_os_error(errno, path);
     FeedEnd end;
@@ -209,7 +201,7 @@ struct LimitCollector {
 
   // The state changes collected since the last take.
   py::array take() {
-    Busy guard(busy);
+    BusyGuard guard(busy);
     py::array out(transition_dtype(),
                   std::vector<py::ssize_t>{static_cast<py::ssize_t>(rows.rows)});
     if (rows.rows > 0)

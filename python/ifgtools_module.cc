@@ -20,6 +20,7 @@
 #include "dictionary_binding.h"
 #include "group_table.h"
 #include "housekeeping_collector.h"
+#include "busy_guard.h"
 #include "os_error.h"
 #include "record_collector.h"
 #include "record_feed.h"
@@ -151,15 +152,6 @@ struct Collecting {
   Collecting() { tlmframe::framer_init(framer); }
   ~Collecting() { collector_free(*collector); }
 
-  struct Busy {
-    bool& flag;
-    explicit Busy(bool& f) : flag(f) {
-      if (flag) throw std::runtime_error("ifgtools: this object is in use by another thread");
-      flag = true;
-    }
-    ~Busy() { flag = false; }
-  };
-
   // After the collector stopped taking records: why, if it failed.
   void raise_if_failed() {
     switch (collector->fault) {
@@ -173,7 +165,7 @@ struct Collecting {
   // Bytes of a piece: every record they complete.
   void push(py::handle piece) {
     BytesView bytes(piece);
-    Busy guard(busy);
+    BusyGuard guard(busy);
     bool taken;
     {
       py::gil_scoped_release unlocked;
@@ -186,7 +178,7 @@ struct Collecting {
 
   // A file read to its end as the tools read it.
   void push_path(const std::string& path) {
-    Busy guard(busy);
+    BusyGuard guard(busy);
     const int fd = open_for_reading(path, path);
     FeedEnd end;
     {
@@ -202,7 +194,7 @@ struct Collecting {
 
   // The rows collected since the last take, one array per result.
   py::tuple take() {
-    Busy guard(busy);
+    BusyGuard guard(busy);
     py::tuple arrays(outputs.size());
     for (size_t i = 0; i < outputs.size(); ++i) arrays[i] = take_rows(outputs[i]);
     return arrays;

@@ -18,6 +18,8 @@ packages+=(python3-venv python3-pip python3-setuptools python3-wheel python3-bui
 # libdeflate; ncdump for their tests; xarray, dask and the netCDF module read the products.
 packages+=(libnetcdf-dev libhdf5-dev libssl-dev libdeflate-dev netcdf-bin)
 packages+=(python3-netcdf4 python3-xarray python3-dask python3-distributed)
+# toml++ reads the channel dictionary (hkmonitor, tlm2nc -D, the module).
+packages+=(libtomlplusplus-dev)
 # dpkg-dev (dpkg-shlibdeps) and lintian make and check the Debian package.
 packages+=(dpkg-dev lintian)
 case ${1:-} in

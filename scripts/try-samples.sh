@@ -38,6 +38,18 @@ show "build/ifgextract/ifgextract -F $s/sample.tlm | scripts/quicklook.sh ifg -n
 build/ifgextract/ifgextract -F $s/sample.tlm 2>/dev/null | scripts/quicklook.sh ifg -n 3 -o $s/ifg3.png
 echo "picture of interferogram 3: $s/ifg3.png"
 
+show "build/archive/tlm2nc -d 2026-12-09 -F $s/sample.tlm && ncdump -h $s/sample.tlm.nc | grep -E '^group|title'"
+build/archive/tlm2nc -d 2026-12-09 -F $s/sample.tlm
+ncdump -h $s/sample.tlm.nc | grep -E '^group|title'
+
+show "build/archive/nc2tlm -F $s/sample.tlm.nc | cmp - $s/sample.tlm && echo 'the same bytes'"
+build/archive/nc2tlm -F $s/sample.tlm.nc | cmp - $s/sample.tlm && echo 'the same bytes'
+
+show "build/tlmsynth/tlmsynth -n 600 -T 06:00:00 -H 68=57600:6.4:1600@400 -o $s/day.tlm"
+build/tlmsynth/tlmsynth -n 600 -T 06:00:00 -H 68=57600:6.4:1600@400 -o $s/day.tlm
+show "build/monitor/hkmonitor -D examples/station.toml -F $s/day.tlm"
+build/monitor/hkmonitor -D examples/station.toml -F $s/day.tlm || echo "exit status $? (2: a red state was seen)"
+
 show "PYTHONPATH=build/python /usr/bin/python3 -c 'import ifgtools; ...'"
 PYTHONPATH=build/python /usr/bin/python3 - "$s/sample.tlm" <<'PY'
 import sys

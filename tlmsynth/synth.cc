@@ -229,6 +229,7 @@ bool write_all(int fd, const unsigned char* p, size_t n) {
   while (n > 0) {
     const ssize_t done = write(fd, p, n);
     if (done < 0 && errno == EINTR) continue;
+    if (done == 0) errno = EIO;  // no progress and no reason given
     if (done <= 0) return false;
     p += done;
     n -= static_cast<size_t>(done);

@@ -8,6 +8,7 @@
 
 #include "diag.h"
 #include "exit_status.h"
+#include "output_file.h"
 
 namespace {
 
@@ -33,11 +34,11 @@ int run_synth(const SynthSettings& settings) {
     return kExitUsage;
   }
   if (settings.output != nullptr) {
-    fd = open(settings.output, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd = open_output_file(settings.output);
     if (fd < 0) return output_error(name, errno);
   }
   int error = synth_write(settings.options, fd) ? 0 : errno;
-  if (settings.output != nullptr && close(fd) != 0 && error == 0) error = errno;
+  if (settings.output != nullptr) error = close_output_file(settings.output, fd, error);
   return error == 0 ? kExitOk : output_error(name, error);
 }
 

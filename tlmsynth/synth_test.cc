@@ -214,6 +214,13 @@ TEST(SynthCommand, ChecksEveryOptionAndReportsWrites) {
                            "", 0}));
   EXPECT_EQ(run_shell("exec " + std::string(TLMSYNTH_PATH) + " -n 40 >/dev/full"),
             (ProgramResult{"", "tlmsynth: standard output: No space left on device\n", 1}));
+  // A file cut short by a failed write is removed: it would pass for a
+  // shorter file of whole records.
+  const std::string cut = dir.path("cut.tlm");
+  EXPECT_EQ(run_shell("trap '' XFSZ; ulimit -f 64; exec " + std::string(TLMSYNTH_PATH) +
+                      " -n 40 -o " + cut),
+            (ProgramResult{"", "tlmsynth: " + cut + ": File too large\n", 1}));
+  EXPECT_EQ(access(cut.c_str(), F_OK), -1);
 }
 
 TEST(SynthCommand, RefusesToWriteTelemetryToATerminal) {

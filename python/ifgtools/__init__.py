@@ -449,19 +449,45 @@ class HousekeepingStream(_Stream):
 class DetectionEntry(_Result):
     """One entry of a detection file.
 
-    number    the entry's interferogram number: the third integer of its
-              spectrum header (group 8), the number retrieve matches.
-    first     the three integers of its interferogram header (group 1), as
-              read (a null value keeps the previous entry's value).
-    samples   float32 array: the interferogram samples (group 3).
-    spectrum  float32 array: the spectrum values (group 10).
+    number           the entry's interferogram number: the third integer of
+                     its spectrum header (group 8), the number retrieve
+                     matches.
+    first            the three integers of its interferogram header (group
+                     1), as read (a null value keeps the previous entry's
+                     value).
+    samples          float32 array: the interferogram samples (group 3).
+    spectrum         float32 array: the spectrum values (group 10).
+    spectrum_header  the three integers of the spectrum header (group 8) as
+                     read; a null value keeps the interferogram header's.
+    sample_axis      the two reals of the interferogram's count line (group
+                     2; the detection files' makers put the sample step and
+                     start there).
+    sample_code      the integer that ends that count line.
+    interferogram_trailer
+                     the four single reals after the samples (groups 4-7).
+    spectral_axis    the two reals of the spectrum's count line (group 9):
+                     what gives the spectrum its axis.
+    spectrum_code    the integer that ends that count line.
+    spectrum_trailer the six single reals after the spectrum (groups 11-16).
+
+    Reals are the float32 values read, as Python floats.  det2nc's products
+    hold the same values under the same names.
     """
 
-    __slots__ = ("number", "first", "samples", "spectrum")
+    __slots__ = ("number", "first", "samples", "spectrum", "spectrum_header", "sample_axis",
+                 "sample_code", "interferogram_trailer", "spectral_axis", "spectrum_code",
+                 "spectrum_trailer")
     number: int
     first: tuple[int, int, int]
     samples: NDArray[np.float32]
     spectrum: NDArray[np.float32]
+    spectrum_header: tuple[int, int, int]
+    sample_axis: tuple[float, float]
+    sample_code: int
+    interferogram_trailer: tuple[float, float, float, float]
+    spectral_axis: tuple[float, float]
+    spectrum_code: int
+    spectrum_trailer: tuple[float, float, float, float, float, float]
 
 
 _DETECTION_READERS: dict[str, Callable[[Any, str, int], list[Any]]] = {

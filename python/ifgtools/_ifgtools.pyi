@@ -40,7 +40,10 @@ class RecordCollector:
     def partial_bytes(self) -> int: ...
 
 # Each entry as (number, first header, samples, spectrum).
-_Entry = tuple[int, tuple[int, int, int], NDArray[np.float32], NDArray[np.float32]]
+_Entry = tuple[int, tuple[int, int, int], NDArray[np.float32], NDArray[np.float32],
+               tuple[int, int, int], tuple[float, float], int,
+               tuple[float, float, float, float], tuple[float, float], int,
+               tuple[float, float, float, float, float, float]]
 
 def read_detection_path(path: str, name: str, max_entries: int) -> list[_Entry]: ...
 def read_detection_bytes(data: Any, name: str, max_entries: int) -> list[_Entry]: ...

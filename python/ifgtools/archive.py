@@ -85,14 +85,19 @@ def open_campaign(paths, group=None):
 
     With a dask.distributed Client active, the products are opened on its
     workers, which read them later: this process holds none of them open.
+    A process that reads the products (this one without a cluster, or a
+    worker) holds a few of them open at a time and keeps none of their
+    decompressed chunks, so that its memory stays the same however many
+    products the campaign has.
     """
-    xr, netCDF4, dask_array = _modules("open_campaign", "xarray", "netCDF4", "dask.array")
+    xr, _, dask_array = _modules("open_campaign", "xarray", "netCDF4", "dask.array")
+    from . import _product_files as files
     if isinstance(paths, str):
         paths = sorted(glob.glob(paths))
     paths = [os.fspath(p) for p in paths]
     if not paths:
         raise ValueError("ifgtools: open_campaign needs at least one product")
-    growing, inner, chunks = _dimensions(netCDF4, paths[0], group)
+    growing, inner, chunks = _dimensions(files, paths[0], group)
     # The names as given, by the absolute path that xarray records.
     names = {os.path.abspath(os.path.expanduser(p)): p for p in paths}
     # Positions along the inner dimensions let them be padded to the longest.
@@ -103,7 +108,7 @@ def open_campaign(paths, group=None):
                                 coordinate="file" if i == 0 else f"{dim}_file", names=names,
                                 full=dask_array.full)
         parts.append(xr.open_mfdataset(
-            paths, group=group, engine="netcdf4", combine="nested", concat_dim=dim,
+            paths, group=group, engine=files.ProductBackend, combine="nested", concat_dim=dim,
             chunks=chunks, data_vars="minimal", coords="minimal",
             compat="override", join=join, combine_attrs="drop_conflicts", preprocess=tag,
             parallel=_on_cluster(), inline_array=True))
@@ -121,13 +126,13 @@ def _on_cluster():
     return True
 
 
-def _dimensions(netCDF4, path, group):
+def _dimensions(files, path, group):
     """From one product: the group's growing dimensions (its first
     dimension, then the other unlimited ones that lead a variable), its
     inner unlimited dimensions, and the dask chunks of each dimension: along
     a growing one whole storage chunks, as many as keep each dask chunk of
     every variable within _CHUNK_BYTES; whole along the others."""
-    with netCDF4.Dataset(path) as root:
+    with files.HDF5_LOCK, files.open_root(path) as root:
         g = root[group] if group is not None else root
         dims = list(g.dimensions.values())
         if not dims:

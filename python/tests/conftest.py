@@ -106,3 +106,37 @@ def group_text(values, group, raw, hex_flag):
     if group == "m":
         return prefix + "| %4d %4d | %4d | %4d %4d | %4d %4d | %2d |" % tuple(values[4:])
     return prefix + " ".join(str(v) for v in values[4:])
+
+
+# ---- What a process that read a campaign holds ---------------------------------
+
+def open_files():
+    """The files this process has open."""
+    names = set()
+    for fd in os.listdir("/proc/self/fd"):
+        try:
+            names.add(os.readlink(f"/proc/self/fd/{fd}"))
+        except FileNotFoundError:  # the folder's own descriptor, closed since
+            pass
+    return names
+
+
+def campaign_files_state():
+    """What this process holds after reading a campaign: (the products it
+    has open, by /proc/self/fd; the variables of the products it holds open
+    whose chunk cache would keep a decompressed chunk; the products xarray's
+    own cache of files holds)."""
+    import math
+    from xarray.backends.file_manager import FILE_CACHE
+    from ifgtools import _product_files as files
+    products = [name for name in open_files() if name.endswith(".nc")]
+    keeping = []
+    with files.HDF5_LOCK:
+        for root in files._open_products.values():
+            for v in files.variables(root):
+                storage = v.chunking()
+                chunk = getattr(v.dtype, "itemsize", 8) * math.prod(storage) if isinstance(storage, list) else 0
+                if v.get_var_chunk_cache()[0] >= chunk > 0:
+                    keeping.append(f"{root.filepath()}:{v.group().path}/{v.name}")
+    xarray_held = [f.filepath() for f in FILE_CACHE.values() if hasattr(f, "filepath")]
+    return sorted(products), keeping, xarray_held

@@ -4,6 +4,7 @@ raw file; a campaign is its products end to end, each element named by its
 file, and stays lazy."""
 
 import hashlib
+import json
 import os
 import pathlib
 import subprocess
@@ -176,6 +177,33 @@ def test_campaign_from_a_pattern_is_sorted(campaign_folder):
     assert campaign.sizes["line"] == sum(ifgtools.open_product(n, "housekeeping").sizes["line"] for n in names)
 
 
+def test_campaign_read_in_threads_keeps_little_and_prints_nothing(campaign_folder):
+    """A fresh process reads a campaign of more products than it holds open,
+    in dask's threads, where each product is opened again, and then a
+    pickled copy of it, as a dask worker gets it: it holds at most
+    OPEN_PRODUCTS open, in ifgtools' cache, none keeping decompressed
+    chunks, and the netCDF library's probes for absent attributes print
+    nothing.  (xarray's warnings about the hour field 25 of whole.nc are
+    left out.)"""
+    from ifgtools._product_files import OPEN_PRODUCTS
+    names = sorted(p for p in os.listdir() if p.endswith(".nc"))
+    assert 2 * len(names) > OPEN_PRODUCTS  # a product is opened for sample and for notice
+    script = ("import json, pickle, sys, ifgtools\n"
+              "from conftest import campaign_files_state\n"
+              "ifg = ifgtools.open_campaign(sys.argv[1:], 'interferogram')\n"
+              "copy = pickle.loads(pickle.dumps(ifg))\n"
+              "sums = [int(c.detector1.sum().compute()) for c in (ifg, copy)]\n"
+              "print(json.dumps([sums, *campaign_files_state()]))\n")
+    tests = os.path.dirname(os.path.abspath(__file__))
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(filter(None, [os.environ.get("PYTHONPATH"), tests])))
+    r = subprocess.run([sys.executable, "-W", "ignore::RuntimeWarning", "-c", script, *names],
+                       capture_output=True, text=True, env=env, timeout=120)
+    assert r.returncode == 0 and r.stderr == "", r.stderr[-3000:]
+    sums, products, keeping, xarray_held = json.loads(r.stdout)
+    assert sums == [sum(int(ifgtools.open_product(n, "interferogram").detector1.sum()) for n in names)] * 2
+    assert 0 < len(products) <= OPEN_PRODUCTS and keeping == [] and xarray_held == []
+
+
 @pytest.mark.parametrize("call,error,words", [
     (lambda p: ifgtools.open_product(p["locks"] + ".none", "raw"), FileNotFoundError, "No such file"),
     (lambda p: ifgtools.open_product(p["locks"], "spectrum"), OSError, "spectrum"),
@@ -225,8 +253,7 @@ def detections(tmp_path_factory):
 
 
 def detection_arrays(entries, width, spectral_width):
-    """What read_detection gives, as a product holds it (NaN past each count).
-    read_detection has no header values beyond number and first yet."""
+    """What read_detection gives, as a product holds it (NaN past each count)."""
     def padded(blocks, n):
         out = np.full((len(blocks), n), np.nan, np.float32)
         for row, block in zip(out, blocks):
@@ -234,6 +261,9 @@ def detection_arrays(entries, width, spectral_width):
         return out
     return {"number": [e.number for e in entries], "first": [e.first for e in entries],
             "sample_count": [len(e.samples) for e in entries], "spectrum_count": [len(e.spectrum) for e in entries],
+            **{name: [getattr(e, name) for e in entries]
+               for name in ("spectrum_header", "sample_axis", "sample_code", "interferogram_trailer",
+                            "spectral_axis", "spectrum_code", "spectrum_trailer")},
             "samples": padded([e.samples for e in entries], width),
             "spectrum": padded([e.spectrum for e in entries], spectral_width)}
 

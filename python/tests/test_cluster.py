@@ -4,7 +4,6 @@ compared with NumPy on the module's arrays of the raw files.  Every wait is
 bounded, and the processes are stopped whatever happens."""
 
 import json
-import os
 import subprocess
 import sys
 import time
@@ -13,7 +12,7 @@ import numpy as np
 import pytest
 
 import ifgtools
-from conftest import TOOLS, make_product
+from conftest import TOOLS, make_product, open_files
 
 distributed = pytest.importorskip("distributed", reason="python3-distributed is not installed")
 pytest.importorskip("xarray", reason="python3-xarray is not installed")
@@ -81,16 +80,6 @@ def scheduler_address(path, scheduler):
         except (FileNotFoundError, json.JSONDecodeError, KeyError):
             time.sleep(0.1)
     pytest.fail(f"no scheduler address after {TIMEOUT} s")
-
-
-def open_files():
-    names = set()
-    for fd in os.listdir("/proc/self/fd"):
-        try:
-            names.add(os.readlink(f"/proc/self/fd/{fd}"))
-        except FileNotFoundError:  # the folder's own descriptor, closed since
-            pass
-    return names
 
 
 def test_campaign_reduced_on_two_workers_equals_numpy(client, campaign):

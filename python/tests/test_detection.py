@@ -62,10 +62,22 @@ def test_every_entry_equals_what_retrieve_writes(detection_folder):
 
 
 # Hand-made files: (text, entries wanted, or the fault's words).
-def entry(number, samples="1 2", spectrum="3.5,4", first="1 2 9"):
+def entry(number, samples="1 2", spectrum="3.5,4", first="1 2 9", spectrum_header="1 2"):
     n_s, n_c = len(samples.replace(",", " ").split()), len(spectrum.replace(",", " ").split())
-    return (f"{first}\n{n_s} 0.5 0 1\n{samples}\n1\n2\n3\n4\n"
-            f"1 2 {number}\n{n_c} 0.5 0 1\n{spectrum}\n1\n2\n3\n4\n5\n6\n")
+    return (f"{first}\n{n_s} 0.5 0.25 3\n{samples}\n1\n2\n3\n4\n"
+            f"{spectrum_header} {number}\n{n_c} 0.75 -0.125 4\n{spectrum}\n5\n6\n7\n8\n9\n10\n")
+
+
+def test_every_header_and_trailer_value_is_handed_over(tmp_path):
+    # Every value distinct, so that a field read from the wrong place shows;
+    # the second entry's null in its spectrum header keeps the first header's.
+    (tmp_path / "all.det").write_text(entry(5) + entry(7, first="11 12 13", spectrum_header="21,,"))
+    got = ifgtools.read_detection(tmp_path / "all.det")[1]
+    want = {"number": 7, "first": (11, 12, 13), "spectrum_header": (21, 12, 7),
+            "sample_axis": (0.5, 0.25), "sample_code": 3, "interferogram_trailer": (1.0, 2.0, 3.0, 4.0),
+            "spectral_axis": (0.75, -0.125), "spectrum_code": 4,
+            "spectrum_trailer": (5.0, 6.0, 7.0, 8.0, 9.0, 10.0)}
+    assert {name: getattr(got, name) for name in want} == want
 
 
 CASES = [

@@ -1,8 +1,10 @@
 """Dictionaries and limits through the module against hkmonitor itself: the
 same faults with the same messages, and check_limits' arrays written out as
 hkmonitor's lines, byte for byte, on telemetry whose channels drift and
-step; housekeeping() with the values named and calibrated."""
+step; housekeeping() with the values named and calibrated, and tlm2nc -D's
+products against it."""
 
+import hashlib
 import os
 import pathlib
 import subprocess
@@ -11,7 +13,7 @@ import numpy as np
 import pytest
 
 import ifgtools
-from conftest import TOOLS, run_tool
+from conftest import TOOLS, make_product, run_tool
 
 ENTRY = """[[channel]]
 name = "{name}"
@@ -179,3 +181,79 @@ def test_shipped_dictionary_names_every_value_in_counts():
     assert {c.units for c in d} == {"count"}
     with pytest.raises(ValueError, match="no channel has limits"):
         ifgtools.check_limits(b"", d)
+
+
+# ---- tlm2nc -D: the named values of a product ------------------------------------
+
+# The dictionary above, and a value of each kind of place it lacks: the
+# fast sap difference (negative counts), an auxiliary flag (its line holds a
+# literal 0 after each), a generic channel of column 4, a table whose ends
+# the counts pass.
+NAMED = DICTIONARY + "".join([
+    entry("sap_difference", "count", 12, "fast_sap", 3, "difference", "polynomial = [0.5, -1.0]"),
+    entry("aux_flag", "", 12, "auxiliary_detector", 92, "flag"),
+    entry("spare_word", "count", 4, "generic", 107, "raw", "table = [[100, 1.0], [200, 3.0]]"),
+])
+LETTERS = {"time": "p", "fast_sap": "f", "slow_sap": "s", "pressure": "p", "mask_temperature": "m",
+           "voltage_monitors": "v", "auxiliary_detector": "x"}
+
+
+@pytest.fixture(scope="module")
+def named_products(files, telemetry, tmp_path_factory):
+    """Name -> (raw file, its product with NAMED, its product without)."""
+    folder = tmp_path_factory.mktemp("named")
+    dictionary = folder / "named.toml"
+    dictionary.write_text(NAMED)
+    long = str(folder / "long")  # past the first chunk of lines
+    subprocess.run([TOOLS["tlmsynth"], "-n", "700", "-u", "-g", "-d", "10", "-s", "5x300,-1x3,7",
+                    "-o", long], check=True)
+    sources = {"whole": files["whole"], "cut": files["cut"], "long": long,
+               "nosync_first": telemetry["nosync_first"], "empty": telemetry["empty"]}
+    return str(dictionary), {
+        name: (raw, make_product(raw, str(folder / f"{name}.nc"), "-D", str(dictionary)),
+               make_product(raw, str(folder / f"{name}.plain.nc")))
+        for name, raw in sources.items()}
+
+
+@pytest.mark.parametrize("name", ["whole", "cut", "long", "nosync_first", "empty"])
+def test_tlm2nc_names_and_calibrates_as_housekeeping(named_products, name):
+    xr = pytest.importorskip("xarray", reason="python3-xarray is not installed")
+    pytest.importorskip("netCDF4", reason="python3-netcdf4 is not installed")
+    path, products = named_products
+    raw, product, plain = products[name]
+    d = ifgtools.read_dictionary(path)
+    hk = ifgtools.open_product(product, "housekeeping")
+    for c in d:
+        group = c.number if c.group == "generic" else LETTERS[c.group]
+        want = ifgtools.housekeeping(raw, group, raw=c.column == 4, dictionary=d).lines[c.name]
+        v = hk[c.name]
+        assert v.dims == ("line",) and v.dtype == np.float64 and np.array_equal(v.values, want), c.name
+        # Its counts, and their name there.
+        counts = hk[v.attrs["counts_variable"]]
+        index = v.attrs.get("counts_index")
+        assert counts.attrs["value_names"].split()[0 if index is None else index] == c.name
+        counts = counts.values if index is None else counts.values[:, index]
+        assert np.array_equal(d.calibrate(c.name, counts), want), c.name
+        kind, terms = c.calibration or ("none", [])
+        got = {"polynomial": "calibration_coefficients", "table": "calibration_counts"}.get(kind)
+        got = list(np.atleast_1d(v.attrs[got])) if got else []
+        if kind == "table":
+            got = list(zip(got, np.atleast_1d(v.attrs["calibration_values"])))
+        assert (v.attrs["calibration"], got) == (kind, terms), c.name
+        assert (v.attrs["long_name"], v.attrs.get("units", "")) == (c.description, c.units)
+        assert {k: v.attrs[k] for k in ifgtools.dictionary.LIMITS if k in v.attrs} == c.limits, c.name
+        assert v.attrs.get("persistence") == c.persistence, c.name
+    if name in ("whole", "cut"):  # the drifting bus voltage, by hand
+        counts = (100 * (28 + 0.25 * (hk.record.values - 1))).astype(int)
+        assert np.array_equal(hk.bus.values, 0.01 * counts)
+    # Nothing else differs from the product made without the dictionary.
+    assert (hk.attrs.pop("dictionary"), hk.attrs.pop("dictionary_sha256")) == (
+        "named.toml", hashlib.sha256(pathlib.Path(path).read_bytes()).hexdigest())
+    hk = hk.drop_vars([c.name for c in d])
+    plain = ifgtools.open_product(plain, "housekeeping")
+    for ds in (hk, plain):
+        for key in ("history", "date_created"):
+            del ds.attrs[key]
+        for v in ds.variables.values():
+            v.attrs.pop("value_names", None)
+    xr.testing.assert_identical(hk, plain)

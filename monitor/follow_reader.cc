@@ -43,15 +43,6 @@ bool fill_chunk(FollowReader& reader) {
   }
 }
 
-// The next record, when the piece holds it whole, is fetched into the
-// caches while the one handed out is checked: the checking reads nearly
-// every line of a record, but not in order, which the processor does not
-// foresee.
-void prefetch_next(const RecordFramer& f) {
-  if (f.left < static_cast<size_t>(kRecordBytes)) return;
-  for (int i = 0; i < kRecordBytes; i += 64) __builtin_prefetch(f.next + i);
-}
-
 }  // namespace
 
 void follow_init(FollowReader& reader, int fd, bool follow, int wait_ms) {
@@ -67,7 +58,6 @@ long follow_next(FollowReader& reader, const unsigned char** record) {
   for (;;) {
     const unsigned char* r = framer_next(reader.framer);
     if (r != nullptr) {
-      prefetch_next(reader.framer);
       *record = r;
       return kRecordBytes;
     }

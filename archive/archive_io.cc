@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "exit_status.h"
+#include "nc_call.h"
 #include "pending_output.h"
 
 int open_archive_io(ArchiveIo& io, const char* program) {
@@ -43,4 +44,12 @@ int open_archive_io(ArchiveIo& io, const char* program) {
 void close_archive_io(ArchiveIo& io) {
   if (io.fd >= 0) close(io.fd);
   io.fd = -1;
+}
+
+int finish_conversion(NcFile& file, PendingOutput& out, bool read, const char* program) {
+  if (!read || !nc_good(file)) {
+    if (!nc_good(file)) nc_report(file, program);
+    pending_fail(out);
+  }
+  return pending_commit_reported(out, program);
 }

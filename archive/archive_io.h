@@ -23,4 +23,13 @@ int open_archive_io(ArchiveIo& io, const char* program);
 
 void close_archive_io(ArchiveIo& io);
 
+struct NcFile;
+struct PendingOutput;
+
+// The end of a conversion: a product whose input could not be read whole
+// (read false, its message written already) or that the netCDF library
+// failed to write (reported here) is removed, and the program ends with
+// status 1; a whole one takes its final name.  Returns the exit status.
+int finish_conversion(NcFile& file, PendingOutput& out, bool read, const char* program);
+
 #endif  // ARCHIVE_ARCHIVE_IO_H_

@@ -69,15 +69,7 @@ int convert(Conversion& c, ArchiveIo& io, const DetectionSettings& s) {
   reader_init(c.reader, io.fd);
   const bool read = nc_good(file) && convert_entries(c, io.input);
   if (read) finish_detection_product(c.product);
-  if (!read || !nc_good(file)) {
-    if (!nc_good(file)) nc_report(file, kProgram);
-    pending_fail(c.output);
-  }
-  if (!pending_commit(c.output)) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, io.output, std::strerror(errno));
-    return kExitFailure;
-  }
-  return kExitOk;
+  return finish_conversion(file, c.output, read, kProgram);
 }
 
 }  // namespace

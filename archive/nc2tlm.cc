@@ -121,11 +121,7 @@ int restore(Restore& r, const Settings& s) {
     pending_discard(r.pending);
     return kExitFailure;
   }
-  if (!pending_commit(r.pending)) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, s.output, std::strerror(errno));
-    return kExitFailure;
-  }
-  return kExitOk;
+  return pending_commit_reported(r.pending, kProgram);
 }
 
 }  // namespace

@@ -87,6 +87,12 @@ bool pending_commit(PendingOutput& p) {
   return false;
 }
 
+int pending_commit_reported(PendingOutput& p, const char* program) {
+  if (pending_commit(p)) return kExitOk;
+  std::fprintf(stderr, "%s: %s: %s\n", program, p.final_path, std::strerror(errno));
+  return kExitFailure;
+}
+
 void pending_discard(PendingOutput& p) {
   block_signals(true);
   g_remove[0] = '\0';

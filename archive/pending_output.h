@@ -33,6 +33,10 @@ bool pending_create(PendingOutput& p, const char* final_path);
 // errno set when that fails (the temporary file is then removed).
 bool pending_commit(PendingOutput& p);
 
+// pending_commit, with a message naming program and the final name when it
+// fails; returns the exit status.
+int pending_commit_reported(PendingOutput& p, const char* program);
+
 // Removes the temporary file.
 void pending_discard(PendingOutput& p);
 

@@ -194,15 +194,7 @@ int convert(Conversion& c, Settings& s, int fd) {
   } else {
     digest_free(c.digest);
   }
-  if (!read || !nc_good(file)) {
-    if (!nc_good(file)) nc_report(file, kProgram);
-    pending_fail(c.output);
-  }
-  if (!pending_commit(c.output)) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, s.output, std::strerror(errno));
-    return kExitFailure;
-  }
-  return kExitOk;
+  return finish_conversion(file, c.output, read, kProgram);
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ constexpr int kMaxEntries = 1000;
 // The count line that heads the values of a block.
 struct CountLine {
   int32_t count;
-  float reals[2];  // not used
-  int32_t last;    // not used
+  float reals[2];  // kept for the module and det2nc; retrieve does not use them
+  int32_t last;    // the same
 };
 
 // The entry being read.  Its variables live for the whole run, so a null

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "format/channels.h"
+#include "value_forms.h"
 
 using namespace tlmframe;
 
@@ -234,6 +235,103 @@ void share_time_prefix(MonitorRun& run) {
   }
 }
 
+// A value to gather (once, however many channels name it).
+void add_gathered(MonitorRun& run, int source, int index, DecodedForm form,
+                  DecodedForm forms[kMaxGatheredValues]) {
+  for (int g = 0; g < run.gathered_count; ++g) {
+    const GatheredOrigin& o = run.gathered_origin[g];
+    if (o.source == source && o.index == index) return;
+  }
+  forms[run.gathered_count] = form;
+  run.gathered[run.gathered_count].value = &run.sources[source].values[index];
+  run.gathered_origin[run.gathered_count++] = GatheredOrigin{source, index};
+}
+
+// The words of the values gathered, for the positions their sources' runs
+// placed last.
+void locate_gathered(MonitorRun& run) {
+  for (int g = 0; g < run.gathered_count; ++g) {
+    const GatheredOrigin& o = run.gathered_origin[g];
+    const DumpRun& r = run.sources[o.source].run;
+    run.gathered[g].place = locate_line_value(*r.table, *r.group, r.positions, o.index);
+  }
+}
+
+// Every value that a watch reads, and the time prefix on the time
+// source's line, listed by their forms.
+void list_gathered(MonitorRun& run, const int* watch_sources) {
+  DecodedForm forms[kMaxGatheredValues];
+  run.gathered_count = 0;
+  DecodedValue values[kMaxGroupValues];
+  const int count = group_values(values);
+  for (int i = 0; i < count; ++i) {
+    if (values[i].group != HousekeepingGroup::kTime) continue;
+    add_gathered(run, run.time_source, values[i].position, values[i].form, forms);
+  }
+  for (int i = 0; i < run.watch_count; ++i) {
+    const DecodedValue& v = run.dictionary->entries[run.watches[i].entry].value;
+    add_gathered(run, watch_sources[i], v.position, v.form, forms);
+  }
+  GatheredValue gathered[kMaxGatheredValues];
+  GatheredOrigin origins[kMaxGatheredValues];
+  int n = 0;
+  for (int f = 0; f < kGatherForms; ++f) {
+    for (int g = 0; g < run.gathered_count; ++g) {
+      if (static_cast<int>(forms[g]) != f) continue;
+      gathered[n] = run.gathered[g];
+      origins[n++] = run.gathered_origin[g];
+    }
+    run.form_ends[f] = n;
+  }
+  for (int g = 0; g < n; ++g) {
+    run.gathered[g] = gathered[g];
+    run.gathered_origin[g] = origins[g];
+  }
+  locate_gathered(run);
+}
+
+// The sources' positions and the gathered words for a new sync row (the
+// rare step).
+void place_sources(MonitorRun& run, int sync_row) {
+  run.placed_sync_row = sync_row;
+  for (int i = 0; i < run.source_count; ++i) dump_run_place(run.sources[i].run, sync_row);
+  locate_gathered(run);
+}
+
+int raw_word(int word) { return word; }
+
+// The values of one form, each from its word.
+template <int (*kForm)(int)>
+void gather_form(const MonitorRun& run, DecodedForm form, StoredSubframe sf) {
+  const int f = static_cast<int>(form);
+  const GatheredValue* end = run.gathered + run.form_ends[f];
+  for (const GatheredValue* g = run.gathered + (f > 0 ? run.form_ends[f - 1] : 0); g != end; ++g) {
+    *g->value = kForm(stored_subframe_word(sf, g->place.word));
+  }
+}
+
+void gather_differences(const MonitorRun& run, StoredSubframe sf) {
+  const int f = static_cast<int>(DecodedForm::kDifference);
+  const GatheredValue* end = run.gathered + run.form_ends[f];
+  for (const GatheredValue* g = run.gathered + run.form_ends[f - 1]; g != end; ++g) {
+    *g->value = word_difference(stored_subframe_word(sf, g->place.word),
+                                stored_subframe_word(sf, g->place.less));
+  }
+}
+
+// One subframe's values, each into its place on its source's line.
+void gather_values(const MonitorRun& run, StoredSubframe sf) {
+  gather_form<raw_word>(run, DecodedForm::kRaw, sf);
+  gather_form<top_12>(run, DecodedForm::kTop12, sf);
+  gather_form<top_10>(run, DecodedForm::kTop10, sf);
+  gather_form<flag>(run, DecodedForm::kFlag, sf);
+  gather_differences(run, sf);
+  gather_form<bcd_high_byte>(run, DecodedForm::kBcdHigh, sf);
+  gather_form<bcd_low_byte>(run, DecodedForm::kBcdLow, sf);
+}
+static_assert(static_cast<int>(DecodedForm::kRaw) == 0 && kGatherForms == 7,
+              "gather_values takes every form");
+
 }  // namespace
 
 void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
@@ -277,18 +375,19 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     w.worst_excess = 0;
   }
   list_lanes(run, watch_sources);
+  // As the dump runs start: placed for no sync row, every position 0.
+  run.placed_sync_row = -1;
+  list_gathered(run, watch_sources);
 }
 
 void monitor_record(MonitorRun& run, const unsigned char* record) {
   ++run.records;
   run.transition_count = 0;
-  for (int i = 0; i < run.source_count; ++i) dump_run_record(run.sources[i].run);
   for (int index = 0; index < kSubframeCount; ++index) {
-    const int sync_row = find_sync_row(stored_subframe(record, index));
-    for (int i = 0; i < run.source_count; ++i) {
-      MonitorSource& s = run.sources[i];
-      dump_values_at(s.run, record, index, sync_row, s.values);
-    }
+    const StoredSubframe sf = stored_subframe(record, index);
+    const int sync_row = find_sync_row(sf);
+    if (sync_row != run.placed_sync_row) place_sources(run, sync_row);
+    gather_values(run, sf);
     check_values(run, index);
   }
 }

@@ -1,11 +1,14 @@
 // Checking the limits of a dictionary's channels over the records of a
 // raw telemetry stream.
 //
-// Each limited channel is read by the dump's own run of its group (the
+// Each limited channel is placed by the dump's own run of its group (the
 // group tables of hkdump and hkrawdump): one run per group and column,
 // and one per generic channel, all placed anew when the sync row moves,
-// with one sync search per subframe for all of them.  Every subframe gives
-// one value of every channel.  A housekeeping channel mostly takes a few
+// with one sync search per subframe for all of them.  From their
+// positions the run keeps one flat list of the words its values come
+// from, by form, and gathers each subframe's values straight from the
+// words into the groups' lines: one word and one form per value, the
+// time of day included.  Every subframe gives one value of every channel.  A housekeeping channel mostly takes a few
 // neighbouring counts for a long while, so each channel keeps a stretch of
 // counts that leave it as it is: from one count seen to another, every
 // count between them in the zone of its settled state, the calibration
@@ -29,7 +32,8 @@
 // Every group of both columns, and every generic channel of both.
 constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 
-// One group's line of each subframe, and for each place on it the counts
+// One group's line of each subframe (only the places of values gathered
+// are filled), and for each place on it the counts
 // that leave its channel as it is (none while a change is pending; all for
 // a place without a limited channel): the counts from low to low + span,
 // taken as unsigned 32-bit numbers.  They are kept with the top bit
@@ -37,7 +41,7 @@ constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 // (value - settled_low) with settled_span compares (value - low) with span
 // as unsigned numbers.
 struct MonitorSource {
-  DumpRun run;
+  DumpRun run;  // its positions alone: the run places them, the monitor gathers
   int values[kMaxLineValues];  // the numbers of its line (0 where it has none)
   uint32_t settled_low[kMaxLineValues];
   uint32_t settled_span[kMaxLineValues];
@@ -70,6 +74,25 @@ struct Watch {
   double worst_excess;  // ... and how far past a limit it lies
 };
 
+// The values gathered in each subframe: the limited ones and the time
+// prefix.
+constexpr int kMaxGatheredValues = kMaxDictionaryEntries + kTimePrefixValues;
+
+// The forms a value is gathered in (DecodedForm's, in its order).
+constexpr int kGatherForms = static_cast<int>(DecodedForm::kBcdLow) + 1;
+
+// One value gathered from the words of each subframe.
+struct GatheredValue {
+  WordPlace place;  // its word (and the word it is less) for the sync row last placed
+  int* value;       // its place on its source's line
+};
+
+// Where a gathered value lies on which line, to place it again.
+struct GatheredOrigin {
+  int source;
+  int index;  // among the numbers of the source's line
+};
+
 struct MonitorTransition {
   int64_t record;
   int subframe;
@@ -90,6 +113,13 @@ struct MonitorRun {
   int64_t values;      // subframes checked: the values of each channel
   int worst_severity;  // of every state reached: 0, 1 or 2
   int transition_count;
+  int placed_sync_row;  // the row the sources and the gathered words are placed for
+  int gathered_count;
+  // The gathered values in the order of their forms: form f's are
+  // form_ends[f - 1] (0 for the first) to form_ends[f].
+  int form_ends[kGatherForms];
+  GatheredValue gathered[kMaxGatheredValues];
+  GatheredOrigin gathered_origin[kMaxGatheredValues];
   MonitorSource sources[kMaxMonitorSources];
   Watch watches[kMaxDictionaryEntries];
   // The groups of four places with a limited channel, in line order: where

@@ -236,66 +236,62 @@ void share_time_prefix(MonitorRun& run) {
 }
 
 // A value to gather (once, however many channels name it).
-void add_gathered(MonitorRun& run, int source, int index, DecodedForm form,
-                  DecodedForm forms[kMaxGatheredValues]) {
-  for (int g = 0; g < run.gathered_count; ++g) {
-    const GatheredOrigin& o = run.gathered_origin[g];
-    if (o.source == source && o.index == index) return;
+struct GatheredOrigin {
+  int source;
+  int index;  // among the numbers of the source's line
+  DecodedForm form;
+};
+
+void add_gathered(GatheredOrigin* origins, int& count, int source, int index, DecodedForm form) {
+  for (int g = 0; g < count; ++g) {
+    if (origins[g].source == source && origins[g].index == index) return;
   }
-  forms[run.gathered_count] = form;
-  run.gathered[run.gathered_count].value = &run.sources[source].values[index];
-  run.gathered_origin[run.gathered_count++] = GatheredOrigin{source, index};
+  origins[count++] = GatheredOrigin{source, index, form};
 }
 
-// The words of the values gathered, for the positions their sources' runs
-// placed last.
-void locate_gathered(MonitorRun& run) {
+// The words of the gathered values for the positions the sources' runs
+// hold.
+void locate_gathered(const MonitorRun& run, const GatheredOrigin* origins, WordPlace* places) {
   for (int g = 0; g < run.gathered_count; ++g) {
-    const GatheredOrigin& o = run.gathered_origin[g];
-    const DumpRun& r = run.sources[o.source].run;
-    run.gathered[g].place = locate_line_value(*r.table, *r.group, r.positions, o.index);
+    const DumpRun& r = run.sources[origins[g].source].run;
+    places[g] = locate_line_value(*r.table, *r.group, r.positions, origins[g].index);
   }
 }
 
 // Every value that a watch reads, and the time prefix on the time
-// source's line, listed by their forms.
+// source's line, listed by their forms, with their words for every
+// placing: as the dump runs start (every position 0), then for each row.
 void list_gathered(MonitorRun& run, const int* watch_sources) {
-  DecodedForm forms[kMaxGatheredValues];
-  run.gathered_count = 0;
+  GatheredOrigin found[kMaxGatheredValues];
+  int count = 0;
   DecodedValue values[kMaxGroupValues];
-  const int count = group_values(values);
-  for (int i = 0; i < count; ++i) {
+  const int catalogued = group_values(values);
+  for (int i = 0; i < catalogued; ++i) {
     if (values[i].group != HousekeepingGroup::kTime) continue;
-    add_gathered(run, run.time_source, values[i].position, values[i].form, forms);
+    add_gathered(found, count, run.time_source, values[i].position, values[i].form);
   }
   for (int i = 0; i < run.watch_count; ++i) {
     const DecodedValue& v = run.dictionary->entries[run.watches[i].entry].value;
-    add_gathered(run, watch_sources[i], v.position, v.form, forms);
+    add_gathered(found, count, watch_sources[i], v.position, v.form);
   }
-  GatheredValue gathered[kMaxGatheredValues];
   GatheredOrigin origins[kMaxGatheredValues];
-  int n = 0;
+  run.gathered_count = 0;
   for (int f = 0; f < kGatherForms; ++f) {
-    for (int g = 0; g < run.gathered_count; ++g) {
-      if (static_cast<int>(forms[g]) != f) continue;
-      gathered[n] = run.gathered[g];
-      origins[n++] = run.gathered_origin[g];
+    for (int g = 0; g < count; ++g) {
+      if (static_cast<int>(found[g].form) != f) continue;
+      origins[run.gathered_count] = found[g];
+      run.gathered[run.gathered_count++] =
+          &run.sources[found[g].source].values[found[g].index];
     }
-    run.form_ends[f] = n;
+    run.form_ends[f] = run.gathered_count;
   }
-  for (int g = 0; g < n; ++g) {
-    run.gathered[g] = gathered[g];
-    run.gathered_origin[g] = origins[g];
+  locate_gathered(run, origins, run.word_places[0]);
+  for (int row = -1; row < kRowsPerSubframe; ++row) {
+    for (int i = 0; i < run.source_count; ++i) dump_run_place(run.sources[i].run, row);
+    locate_gathered(run, origins, run.word_places[row + 2]);
   }
-  locate_gathered(run);
-}
-
-// The sources' positions and the gathered words for a new sync row (the
-// rare step).
-void place_sources(MonitorRun& run, int sync_row) {
-  run.placed_sync_row = sync_row;
-  for (int i = 0; i < run.source_count; ++i) dump_run_place(run.sources[i].run, sync_row);
-  locate_gathered(run);
+  run.placed_sync_row = -1;
+  run.places = run.word_places[0];
 }
 
 int raw_word(int word) { return word; }
@@ -304,18 +300,22 @@ int raw_word(int word) { return word; }
 template <int (*kForm)(int)>
 void gather_form(const MonitorRun& run, DecodedForm form, StoredSubframe sf) {
   const int f = static_cast<int>(form);
-  const GatheredValue* end = run.gathered + run.form_ends[f];
-  for (const GatheredValue* g = run.gathered + (f > 0 ? run.form_ends[f - 1] : 0); g != end; ++g) {
-    *g->value = kForm(stored_subframe_word(sf, g->place.word));
+  const WordPlace* places = run.places;
+  int* const* out = run.gathered;
+  const int end = run.form_ends[f];
+  for (int g = f > 0 ? run.form_ends[f - 1] : 0; g < end; ++g) {
+    *out[g] = kForm(stored_subframe_word(sf, places[g].word));
   }
 }
 
 void gather_differences(const MonitorRun& run, StoredSubframe sf) {
   const int f = static_cast<int>(DecodedForm::kDifference);
-  const GatheredValue* end = run.gathered + run.form_ends[f];
-  for (const GatheredValue* g = run.gathered + run.form_ends[f - 1]; g != end; ++g) {
-    *g->value = word_difference(stored_subframe_word(sf, g->place.word),
-                                stored_subframe_word(sf, g->place.less));
+  const WordPlace* places = run.places;
+  int* const* out = run.gathered;
+  const int end = run.form_ends[f];
+  for (int g = run.form_ends[f - 1]; g < end; ++g) {
+    *out[g] = word_difference(stored_subframe_word(sf, places[g].word),
+                                       stored_subframe_word(sf, places[g].less));
   }
 }
 
@@ -375,8 +375,6 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     w.worst_excess = 0;
   }
   list_lanes(run, watch_sources);
-  // As the dump runs start: placed for no sync row, every position 0.
-  run.placed_sync_row = -1;
   list_gathered(run, watch_sources);
 }
 
@@ -386,7 +384,13 @@ void monitor_record(MonitorRun& run, const unsigned char* record) {
   for (int index = 0; index < kSubframeCount; ++index) {
     const StoredSubframe sf = stored_subframe(record, index);
     const int sync_row = find_sync_row(sf);
-    if (sync_row != run.placed_sync_row) place_sources(run, sync_row);
+    // As the dump runs do: placed anew only when the row differs from
+    // the one placed last (and so not for a subframe without one before
+    // the first row).
+    if (sync_row != run.placed_sync_row) {
+      run.placed_sync_row = sync_row;
+      run.places = run.word_places[sync_row + 2];
+    }
     gather_values(run, sf);
     check_values(run, index);
   }

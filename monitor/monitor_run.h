@@ -3,12 +3,13 @@
 //
 // Each limited channel is placed by the dump's own run of its group (the
 // group tables of hkdump and hkrawdump): one run per group and column,
-// and one per generic channel, all placed anew when the sync row moves,
-// with one sync search per subframe for all of them.  From their
-// positions the run keeps one flat list of the words its values come
-// from, by form, and gathers each subframe's values straight from the
-// words into the groups' lines: one word and one form per value, the
-// time of day included.  Every subframe gives one value of every channel.  A housekeeping channel mostly takes a few
+// and one per generic channel, with one sync search per subframe for all
+// of them.  From the positions they give for each sync row the run keeps
+// one flat list of the words its values come from, by form, and gathers
+// each subframe's values straight from the words into the groups' lines:
+// one word and one form per value, the time of day included.  The lists
+// of every sync row are made when the run is set up, so that a moving
+// sync row costs only a pointer.  Every subframe gives one value of every channel.  A housekeeping channel mostly takes a few
 // neighbouring counts for a long while, so each channel keeps a stretch of
 // counts that leave it as it is: from one count seen to another, every
 // count between them in the zone of its settled state, the calibration
@@ -81,17 +82,9 @@ constexpr int kMaxGatheredValues = kMaxDictionaryEntries + kTimePrefixValues;
 // The forms a value is gathered in (DecodedForm's, in its order).
 constexpr int kGatherForms = static_cast<int>(DecodedForm::kBcdLow) + 1;
 
-// One value gathered from the words of each subframe.
-struct GatheredValue {
-  WordPlace place;  // its word (and the word it is less) for the sync row last placed
-  int* value;       // its place on its source's line
-};
-
-// Where a gathered value lies on which line, to place it again.
-struct GatheredOrigin {
-  int source;
-  int index;  // among the numbers of the source's line
-};
+// The places the gathered values' words can take: for each sync row from
+// -1 to 107 (at row + 2), and at 0 before any row is placed.
+constexpr int kWordPlacings = tlmframe::kRowsPerSubframe + 2;
 
 struct MonitorTransition {
   int64_t record;
@@ -113,13 +106,15 @@ struct MonitorRun {
   int64_t values;      // subframes checked: the values of each channel
   int worst_severity;  // of every state reached: 0, 1 or 2
   int transition_count;
-  int placed_sync_row;  // the row the sources and the gathered words are placed for
+  int placed_sync_row;      // the row the gathered words are placed for
+  const WordPlace* places;  // their words for it (a row of word_places)
   int gathered_count;
   // The gathered values in the order of their forms: form f's are
   // form_ends[f - 1] (0 for the first) to form_ends[f].
   int form_ends[kGatherForms];
-  GatheredValue gathered[kMaxGatheredValues];
-  GatheredOrigin gathered_origin[kMaxGatheredValues];
+  int* gathered[kMaxGatheredValues];  // each one's place on its source's line
+  // Their words for every placing, worked out once from the sources' runs.
+  WordPlace word_places[kWordPlacings][kMaxGatheredValues];
   MonitorSource sources[kMaxMonitorSources];
   Watch watches[kMaxDictionaryEntries];
   // The groups of four places with a limited channel, in line order: where

@@ -48,15 +48,20 @@ static_assert(kMaxMonitorLanes == kMaxMonitorSources * kMaxLineValues / kLanes);
 // The groups of four places that hold a limited channel: marked for each
 // watch, then listed source by source.
 void list_lanes(MonitorRun& run, const int* watch_sources) {
-  bool marked[kMaxMonitorSources][kMaxLineValues / kLanes] = {};
+  int watch_at[kMaxMonitorSources][kMaxLineValues];
+  for (auto& line : watch_at) {
+    for (int& w : line) w = -1;
+  }
   for (int i = 0; i < run.watch_count; ++i) {
     const int position = run.dictionary->entries[run.watches[i].entry].value.position;
-    marked[watch_sources[i]][position / kLanes] = true;
+    watch_at[watch_sources[i]][position] = i;
   }
   run.lane_count = 0;
   for (int s = 0; s < run.source_count; ++s) {
     for (int k = 0; k < kMaxLineValues / kLanes; ++k) {
-      if (!marked[s][k]) continue;
+      const int* at = &watch_at[s][k * kLanes];
+      if (at[0] < 0 && at[1] < 0 && at[2] < 0 && at[3] < 0) continue;
+      for (int j = 0; j < kLanes; ++j) run.lane_watches[run.lane_count][j] = static_cast<int16_t>(at[j]);
       run.lanes[run.lane_count++] = s * sizeof(MonitorSource) + offsetof(MonitorSource, values) +
                                     static_cast<size_t>(k * kLanes) * sizeof(int);
     }
@@ -204,6 +209,9 @@ void find_unsettled(const unsigned char* p, Lanes& out) {
   out |= reinterpret_cast<Lanes>(outside);
 }
 
+// Watches as bits.
+constexpr int kDueWords = (kMaxDictionaryEntries + 63) / 64;
+
 // One subframe's value of every channel, in the order of the dictionary.
 void check_values(MonitorRun& run, int subframe) {
   ++run.values;
@@ -211,10 +219,23 @@ void check_values(MonitorRun& run, int subframe) {
   const unsigned char* sources = reinterpret_cast<const unsigned char*>(run.sources);
   for (int i = 0; i < run.lane_count; ++i) find_unsettled(sources + run.lanes[i], out);
   if ((out[0] | out[1] | out[2] | out[3]) == 0) return;
-  for (int i = 0; i < run.watch_count; ++i) {
-    Watch& w = run.watches[i];
-    const int decoded = *w.decoded;
-    if (decoded < w.low || decoded > w.high) check_value(run, w, subframe, decoded);
+  // The watches whose places are out, checked in the order of the
+  // dictionary.
+  uint64_t due[kDueWords] = {};
+  for (int i = 0; i < run.lane_count; ++i) {
+    Lanes lane = {0, 0, 0, 0};
+    find_unsettled(sources + run.lanes[i], lane);
+    for (int k = 0; k < kLanes; ++k) {
+      const int w = run.lane_watches[i][k];
+      if (lane[k] != 0 && w >= 0) due[w / 64] |= uint64_t{1} << (w % 64);
+    }
+  }
+  for (int word = 0; word < kDueWords; ++word) {
+    for (uint64_t bits = due[word]; bits != 0; bits &= bits - 1) {
+      Watch& w = run.watches[word * 64 + __builtin_ctzll(bits)];
+      const int decoded = *w.decoded;
+      if (decoded < w.low || decoded > w.high) check_value(run, w, subframe, decoded);
+    }
   }
 }
 

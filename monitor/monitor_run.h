@@ -120,6 +120,8 @@ struct MonitorRun {
   // The groups of four places with a limited channel, in line order: where
   // the first value of each lies, in bytes from the first source.
   size_t lanes[kMaxMonitorLanes];
+  // The watch at each of their places (-1: none).
+  int16_t lane_watches[kMaxMonitorLanes][4];
   // The transitions of the record taken last: at most one per channel and
   // subframe.
   MonitorTransition transitions[tlmframe::kSubframeCount * kMaxDictionaryEntries];

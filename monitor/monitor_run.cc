@@ -61,7 +61,9 @@ void list_lanes(MonitorRun& run, const int* watch_sources) {
     for (int k = 0; k < kMaxLineValues / kLanes; ++k) {
       const int* at = &watch_at[s][k * kLanes];
       if (at[0] < 0 && at[1] < 0 && at[2] < 0 && at[3] < 0) continue;
-      for (int j = 0; j < kLanes; ++j) run.lane_watches[run.lane_count][j] = static_cast<int16_t>(at[j]);
+      for (int j = 0; j < kLanes; ++j) {
+        run.lane_watches[run.lane_count][j] = static_cast<int16_t>(at[j]);
+      }
       run.lanes[run.lane_count++] = s * sizeof(MonitorSource) + offsetof(MonitorSource, values) +
                                     static_cast<size_t>(k * kLanes) * sizeof(int);
     }
@@ -301,8 +303,7 @@ void list_gathered(MonitorRun& run, const int* watch_sources) {
     for (int g = 0; g < count; ++g) {
       if (static_cast<int>(found[g].form) != f) continue;
       origins[run.gathered_count] = found[g];
-      run.gathered[run.gathered_count++] =
-          &run.sources[found[g].source].values[found[g].index];
+      run.gathered[run.gathered_count++] = &run.sources[found[g].source].values[found[g].index];
     }
     run.form_ends[f] = run.gathered_count;
   }
@@ -336,7 +337,7 @@ void gather_differences(const MonitorRun& run, StoredSubframe sf) {
   const int end = run.form_ends[f];
   for (int g = run.form_ends[f - 1]; g < end; ++g) {
     *out[g] = word_difference(stored_subframe_word(sf, places[g].word),
-                                       stored_subframe_word(sf, places[g].less));
+                              stored_subframe_word(sf, places[g].less));
   }
 }
 

@@ -9,18 +9,19 @@
 // each subframe's values straight from the words into the groups' lines:
 // one word and one form per value, the time of day included.  The lists
 // of every sync row are made when the run is set up, so that a moving
-// sync row costs only a pointer.  Every subframe gives one value of every channel.  A housekeeping channel mostly takes a few
-// neighbouring counts for a long while, so each channel keeps a stretch of
-// counts that leave it as it is: from one count seen to another, every
-// count between them in the zone of its settled state, the calibration
-// running one way over them.  A subframe whose values all lie in their
-// stretches changes nothing, and that is found for a whole line at once.
-// Other values go through a small cache of zones (a count that recurs is
-// not calibrated again) to the channel's limit state.  The worst value is
-// weighed whenever a count is calibrated, which every count seen is at
-// least once; a count inside a stretch cannot be worse than its ends,
-// which were seen.  hkmonitor writes the transitions as text;
-// the Python module hands them over as arrays.
+// sync row costs only a pointer.  Every subframe gives one value of every
+// channel.  A housekeeping channel mostly takes a few neighbouring counts
+// for a long while, so each channel keeps a stretch of counts that leave
+// it as it is: from one count seen to another, every count between them
+// in the zone of its settled state, the calibration running one way over
+// them.  A subframe whose values all lie in their stretches changes
+// nothing, and that is found for a whole line at once.  Other values go
+// through a small cache of zones (a count that recurs is not calibrated
+// again) to the channel's limit state.  The worst value is weighed
+// whenever a count is calibrated, which every count seen is at least
+// once; a count inside a stretch cannot be worse than its ends, which
+// were seen.  hkmonitor writes the transitions as text; the Python module
+// hands them over as arrays.
 #ifndef MONITOR_MONITOR_RUN_H_
 #define MONITOR_MONITOR_RUN_H_
 
@@ -42,7 +43,7 @@ constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 // (value - settled_low) with settled_span compares (value - low) with span
 // as unsigned numbers.
 struct MonitorSource {
-  DumpRun run;  // its positions alone: the run places them, the monitor gathers
+  DumpRun run;                 // its positions alone: the run places them, the monitor gathers
   int values[kMaxLineValues];  // the numbers of its line (0 where it has none)
   uint32_t settled_low[kMaxLineValues];
   uint32_t settled_span[kMaxLineValues];

@@ -264,12 +264,11 @@ TEST(MonitorRun, ShortcutsGiveWhatEveryValueGives) {
 TelemetryRecord random_record(std::mt19937& random, const std::array<int, 3>& sync_rows) {
   TelemetryRecord r = blank_record(sync_rows[0], sync_rows[1], sync_rows[2]);
   for (int i = 0; i < kRecordWords; ++i) {
-    const bool sync_place =
-        i < kSwappedWords && i % kWordsPerRow == 0 &&
-        i % kSubframeWords / kWordsPerRow == sync_rows[i / kSubframeWords];
+    const bool column_0 = i < kSwappedWords && i % kWordsPerRow == 0;
+    if (column_0 && i % kSubframeWords / kWordsPerRow == sync_rows[i / kSubframeWords]) continue;
     uint16_t word = random() % 4 == 0 ? 0 : static_cast<uint16_t>(random());
-    if (i < kSwappedWords && i % kWordsPerRow == 0 && word == kSyncWord) ++word;
-    if (!sync_place) r.words[i] = word;
+    if (column_0 && word == kSyncWord) ++word;
+    r.words[i] = word;
   }
   return r;
 }
@@ -297,8 +296,8 @@ TEST(MonitorRun, GatheredValuesAreTheDumpRunsValues) {
     const std::string middle = std::to_string((range.low + range.high) / 2);
     std::string name = "v";
     name += std::to_string(c);
-    text += channel(name, "u", v.column, group_text(v.group), v.number,
-                    form_text(v.form), "yellow_high = " + middle);
+    text += channel(name, "u", v.column, group_text(v.group), v.number, form_text(v.form),
+                    "yellow_high = " + middle);
     const GroupTable& table = v.column == kHousekeepingColumn ? kEngineeringTable : kRawTable;
     const bool generic = v.group == HousekeepingGroup::kGeneric;
     dump_run_init(runs[c], table, *find_group(table, group_option(v.group)), generic ? v.number : 0,
@@ -307,11 +306,11 @@ TEST(MonitorRun, GatheredValuesAreTheDumpRunsValues) {
   Monitoring m(text);
   ASSERT_EQ(m.run->watch_count, static_cast<int>(values.size()));
   const std::vector<std::array<int, 3>> sync_rows = {
-      {-1, -1, -1},    // before the first row: every position 0
-      {-1, 5, 5},      // the first row
-      {5, 6, -1},      // moved, then none: placed for no row
-      {-1, -1, 107},   // the last row: the fast sap words lie past the subframe
-      {107, 0, 3},     // moved in every subframe
+      {-1, -1, -1},   // before the first row: every position 0
+      {-1, 5, 5},     // the first row
+      {5, 6, -1},     // moved, then none: placed for no row
+      {-1, -1, 107},  // the last row: the fast sap words lie past the subframe
+      {107, 0, 3},    // moved in every subframe
       {3, 3, -1},
   };
   std::mt19937 random(16);

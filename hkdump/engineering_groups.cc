@@ -4,6 +4,7 @@
 // with the interferogram number and the time of day.
 #include "group_table.h"
 #include "int_format.h"
+#include "value_forms.h"
 
 using namespace tlmframe;
 
@@ -15,14 +16,6 @@ constexpr int kColumn = kHousekeepingColumn;
 constexpr int kFastSapLag = 12 * kWordsPerRow;
 
 constexpr int kTimeValues = kTimePrefixValues;
-
-int top_12(int word) { return word >> 4; }
-int top_10(int word) { return word >> 6; }
-int flag(int word) { return word != 0 ? 1 : 0; }
-
-// Two BCD digits of one byte; digits above 9 are taken at their value.
-int bcd_low_byte(int word) { return 10 * ((word >> 4) & 0xF) + (word & 0xF); }
-int bcd_high_byte(int word) { return 10 * (word >> 12) + ((word >> 8) & 0xF); }
 
 void place_time_prefix(GroupPositions& at, int sync_row) {
   at.interferogram_number = channel_position(sync_row, kInterferogramNumberChannel, kColumn);
@@ -37,6 +30,11 @@ void read_time_prefix(const GroupPositions& at, StoredSubframe sf, int* values) 
   values[1] = bcd_low_byte(stored_subframe_word(sf, at.time_a));
   values[2] = bcd_high_byte(time_b);
   values[3] = bcd_low_byte(time_b);
+}
+
+// Interferogram number, hours (time A), minutes and seconds (time B).
+WordPlace locate_time_prefix(const GroupPositions& at, int index) {
+  return {index == 0 ? at.interferogram_number : index == 1 ? at.time_a : at.time_b, 0};
 }
 
 // "%4d\t%2d %2d %2d\t": interferogram number, hours, minutes, seconds.
@@ -85,6 +83,17 @@ void read_listed_values(const ChannelGroup&, const GroupPositions& at, StoredSub
   }
 }
 
+// The listed channel whose form gives number index (an auxiliary flag
+// takes two numbers: itself and its 0).
+WordPlace locate_listed_value(const ChannelGroup& group, const GroupPositions& at, int index) {
+  int i = 0;
+  for (int first = 0; i < group.channel_count - 1; ++i) {
+    first += group.forms[i] == ValueForm::kFlagAndZero ? 2 : 1;
+    if (index < first) break;
+  }
+  return {at.listed[i], 0};
+}
+
 void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) {
   place_fast_sap_positions(sync_row, kColumn, at.fast_sap);
 }
@@ -93,8 +102,15 @@ void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) 
 void read_fast_sap(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* v) {
   for (int i = 0; i < kFastSapRows - 1; ++i)
     v[i] = top_12(stored_subframe_word(sf, at.fast_sap[i] + kFastSapLag));
-  v[kFastSapRows - 1] = stored_subframe_word(sf, at.fast_sap[kFastSapRows - 1] + kFastSapLag) -
-                        stored_subframe_word(sf, at.fast_sap[kFastSapRows] + kFastSapLag);
+  v[kFastSapRows - 1] =
+      word_difference(stored_subframe_word(sf, at.fast_sap[kFastSapRows - 1] + kFastSapLag),
+                      stored_subframe_word(sf, at.fast_sap[kFastSapRows] + kFastSapLag));
+}
+
+WordPlace locate_fast_sap(const ChannelGroup&, const GroupPositions& at, int index) {
+  const bool difference = index == kFastSapRows - 1;
+  return {at.fast_sap[index] + kFastSapLag,
+          difference ? at.fast_sap[kFastSapRows] + kFastSapLag : 0};
 }
 
 char* put_text(char* p, const char* text) {
@@ -161,6 +177,7 @@ constexpr ChannelGroup listed_group(char option, const int* channels, int values
           -1,
           place_listed_values,
           read_listed_values<kForms, kCount>,
+          locate_listed_value,
           write};
 }
 
@@ -171,9 +188,10 @@ const GroupTable kEngineeringTable = {
     kColumn,
     place_time_prefix,
     read_time_prefix,
+    locate_time_prefix,
     {
         {'f', kTimeValues + 4, kTimeValues, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
-         write_prefixed_list},
+         locate_fast_sap, write_prefixed_list},
         listed_group<kTop12x8, length_of(kSlowSapChannels)>('s', kSlowSapChannels, 6),
         listed_group<kPressureForms, length_of(kPressureChannels)>('p', kPressureChannels, 4),
         listed_group<kMaskForms, length_of(kMaskTemperatureChannels)>('m', kMaskTemperatureChannels,
@@ -181,6 +199,7 @@ const GroupTable kEngineeringTable = {
         listed_group<kTop12x8, length_of(kVoltageMonitorChannels)>('v', kVoltageMonitorChannels, 4),
         listed_group<kAuxiliaryForms, length_of(kAuxiliaryDetectorChannels)>(
             'x', kAuxiliaryDetectorChannels, 12),
-        {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
+        {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, locate_generic,
+         write_generic_value},
     },
 };

@@ -17,6 +17,10 @@ void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPosi
   }
 }
 
+WordPlace locate_generic(const ChannelGroup&, const GroupPositions& at, int) {
+  return {at.generic, 0};
+}
+
 void place_fast_sap_positions(int sync_row, int column, int positions[kFastSapPositions]) {
   const int first = channel_position(sync_row, kFastSapChannel, column);
   for (int i = 0; i < kFastSapRows; ++i) positions[i] = first + i * kWordsPerRow;

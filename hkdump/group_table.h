@@ -81,6 +81,22 @@ using ReadValues = void (*)(const ChannelGroup& group, const GroupPositions& at,
 using PlacePrefix = void (*)(GroupPositions& at, int sync_row);
 using ReadPrefix = void (*)(const GroupPositions& at, tlmframe::StoredSubframe sf, int* values);
 
+// Where one number of a line is read from, for the positions placed: the
+// word position, and for the fast sap difference the position of the word
+// it is less (otherwise 0).  For those who take single numbers straight
+// from the words rather than whole lines.
+struct WordPlace {
+  int word;
+  int less;
+};
+
+// Where number index of the group's own numbers (after the table's prefix)
+// is read from; index is that of a number read from a word, not a literal.
+using LocateValue = WordPlace (*)(const ChannelGroup& group, const GroupPositions& at, int index);
+
+// The same for number index of the table's line prefix.
+using LocatePrefix = WordPlace (*)(const GroupPositions& at, int index);
+
 // Writes the count numbers of a line as the group's text, ending with a
 // newline, and returns the end.  hex asks the generic group for
 // hexadecimal (-X).
@@ -96,6 +112,7 @@ struct ChannelGroup {
   int reported_channel;    // a channel whose position is reported on a line of its own, or -1
   PlaceChannels place;
   ReadValues read;
+  LocateValue locate;
   WriteValues write;
 };
 
@@ -104,6 +121,7 @@ struct GroupTable {
   int column;                // the housekeeping column read
   PlacePrefix place_prefix;  // of the lines whose group has a prefix_count
   ReadPrefix read_prefix;
+  LocatePrefix locate_prefix;
   ChannelGroup groups[kGroupCount];
 };
 
@@ -131,8 +149,19 @@ inline void read_line(const GroupTable& table, const ChannelGroup& group, const 
   group.read(group, at, sf, values + group.prefix_count);
 }
 
+// Where number index of the group's line, prefix included, is read from
+// (the table's prefix must have been placed when index is on it).
+inline WordPlace locate_line_value(const GroupTable& table, const ChannelGroup& group,
+                                   const GroupPositions& at, int index) {
+  return index < group.prefix_count ? table.locate_prefix(at, index)
+                                    : group.locate(group, at, index - group.prefix_count);
+}
+
 // Word positions of the group's list of channels in one housekeeping column.
 void place_listed(const ChannelGroup& group, int sync_row, int column, GroupPositions& at);
+
+// The generic group's one word, in either table (a LocateValue).
+WordPlace locate_generic(const ChannelGroup& group, const GroupPositions& at, int index);
 
 void place_fast_sap_positions(int sync_row, int column, int positions[kFastSapPositions]);
 

@@ -27,12 +27,20 @@ void read_listed_words(const ChannelGroup&, const GroupPositions& at, StoredSubf
   read_words(sf, at.listed, kCount, values);
 }
 
+WordPlace locate_listed_word(const ChannelGroup&, const GroupPositions& at, int index) {
+  return {at.listed[index], 0};
+}
+
 void place_fast_sap(const ChannelGroup&, GroupPositions& at, int sync_row, int) {
   place_fast_sap_positions(sync_row, kColumn, at.fast_sap);
 }
 
 void read_fast_sap(const ChannelGroup&, const GroupPositions& at, StoredSubframe sf, int* values) {
   read_words(sf, at.fast_sap, kFastSapPositions, values);
+}
+
+WordPlace locate_fast_sap(const ChannelGroup&, const GroupPositions& at, int index) {
+  return {at.fast_sap[index], 0};
 }
 
 void place_generic(const ChannelGroup&, GroupPositions& at, int sync_row, int format_offset) {
@@ -55,6 +63,7 @@ constexpr ChannelGroup listed_group(char option, const int* channels, int report
           reported,
           place_listed_words,
           read_listed_words<kCount>,
+          locate_listed_word,
           write_hex_list};
 }
 
@@ -67,15 +76,17 @@ const GroupTable kRawTable = {
     kColumn,
     nullptr,  // no prefix
     nullptr,
+    nullptr,
     {
         {'f', kFastSapPositions, 0, nullptr, 0, nullptr, -1, place_fast_sap, read_fast_sap,
-         write_hex_list},
+         locate_fast_sap, write_hex_list},
         listed_group<length_of(kSlowSapChannels)>('s', kSlowSapChannels),
         listed_group<length_of(kPressureChannels)>('p', kPressureChannels),
         listed_group<length_of(kMaskTemperatureChannels)>('m', kMaskTemperatureChannels,
                                                           kMaskOffsetChannel),
         listed_group<length_of(kVoltageMonitorChannels)>('v', kVoltageMonitorChannels),
         listed_group<length_of(kAuxiliaryDetectorChannels)>('x', kAuxiliaryDetectorChannels),
-        {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, write_generic_value},
+        {'g', 1, 0, nullptr, 0, nullptr, -1, place_generic, read_generic, locate_generic,
+         write_generic_value},
     },
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "format/channels.h"
+#include "value_forms.h"
 
 using namespace tlmframe;
 
@@ -47,15 +48,22 @@ static_assert(kMaxMonitorLanes == kMaxMonitorSources * kMaxLineValues / kLanes);
 // The groups of four places that hold a limited channel: marked for each
 // watch, then listed source by source.
 void list_lanes(MonitorRun& run, const int* watch_sources) {
-  bool marked[kMaxMonitorSources][kMaxLineValues / kLanes] = {};
+  int watch_at[kMaxMonitorSources][kMaxLineValues];
+  for (auto& line : watch_at) {
+    for (int& w : line) w = -1;
+  }
   for (int i = 0; i < run.watch_count; ++i) {
     const int position = run.dictionary->entries[run.watches[i].entry].value.position;
-    marked[watch_sources[i]][position / kLanes] = true;
+    watch_at[watch_sources[i]][position] = i;
   }
   run.lane_count = 0;
   for (int s = 0; s < run.source_count; ++s) {
     for (int k = 0; k < kMaxLineValues / kLanes; ++k) {
-      if (!marked[s][k]) continue;
+      const int* at = &watch_at[s][k * kLanes];
+      if (at[0] < 0 && at[1] < 0 && at[2] < 0 && at[3] < 0) continue;
+      for (int j = 0; j < kLanes; ++j) {
+        run.lane_watches[run.lane_count][j] = static_cast<int16_t>(at[j]);
+      }
       run.lanes[run.lane_count++] = s * sizeof(MonitorSource) + offsetof(MonitorSource, values) +
                                     static_cast<size_t>(k * kLanes) * sizeof(int);
     }
@@ -203,6 +211,9 @@ void find_unsettled(const unsigned char* p, Lanes& out) {
   out |= reinterpret_cast<Lanes>(outside);
 }
 
+// Watches as bits.
+constexpr int kDueWords = (kMaxDictionaryEntries + 63) / 64;
+
 // One subframe's value of every channel, in the order of the dictionary.
 void check_values(MonitorRun& run, int subframe) {
   ++run.values;
@@ -210,10 +221,23 @@ void check_values(MonitorRun& run, int subframe) {
   const unsigned char* sources = reinterpret_cast<const unsigned char*>(run.sources);
   for (int i = 0; i < run.lane_count; ++i) find_unsettled(sources + run.lanes[i], out);
   if ((out[0] | out[1] | out[2] | out[3]) == 0) return;
-  for (int i = 0; i < run.watch_count; ++i) {
-    Watch& w = run.watches[i];
-    const int decoded = *w.decoded;
-    if (decoded < w.low || decoded > w.high) check_value(run, w, subframe, decoded);
+  // The watches whose places are out, checked in the order of the
+  // dictionary.
+  uint64_t due[kDueWords] = {};
+  for (int i = 0; i < run.lane_count; ++i) {
+    Lanes lane = {0, 0, 0, 0};
+    find_unsettled(sources + run.lanes[i], lane);
+    for (int k = 0; k < kLanes; ++k) {
+      const int w = run.lane_watches[i][k];
+      if (lane[k] != 0 && w >= 0) due[w / 64] |= uint64_t{1} << (w % 64);
+    }
+  }
+  for (int word = 0; word < kDueWords; ++word) {
+    for (uint64_t bits = due[word]; bits != 0; bits &= bits - 1) {
+      Watch& w = run.watches[word * 64 + __builtin_ctzll(bits)];
+      const int decoded = *w.decoded;
+      if (decoded < w.low || decoded > w.high) check_value(run, w, subframe, decoded);
+    }
   }
 }
 
@@ -233,6 +257,102 @@ void share_time_prefix(MonitorRun& run) {
     s.run.reads_prefix = i == run.time_source;
   }
 }
+
+// A value to gather (once, however many channels name it).
+struct GatheredOrigin {
+  int source;
+  int index;  // among the numbers of the source's line
+  DecodedForm form;
+};
+
+void add_gathered(GatheredOrigin* origins, int& count, int source, int index, DecodedForm form) {
+  for (int g = 0; g < count; ++g) {
+    if (origins[g].source == source && origins[g].index == index) return;
+  }
+  origins[count++] = GatheredOrigin{source, index, form};
+}
+
+// The words of the gathered values for the positions the sources' runs
+// hold.
+void locate_gathered(const MonitorRun& run, const GatheredOrigin* origins, WordPlace* places) {
+  for (int g = 0; g < run.gathered_count; ++g) {
+    const DumpRun& r = run.sources[origins[g].source].run;
+    places[g] = locate_line_value(*r.table, *r.group, r.positions, origins[g].index);
+  }
+}
+
+// Every value that a watch reads, and the time prefix on the time
+// source's line, listed by their forms, with their words for every
+// placing: as the dump runs start (every position 0), then for each row.
+void list_gathered(MonitorRun& run, const int* watch_sources) {
+  GatheredOrigin found[kMaxGatheredValues];
+  int count = 0;
+  DecodedValue values[kMaxGroupValues];
+  const int catalogued = group_values(values);
+  for (int i = 0; i < catalogued; ++i) {
+    if (values[i].group != HousekeepingGroup::kTime) continue;
+    add_gathered(found, count, run.time_source, values[i].position, values[i].form);
+  }
+  for (int i = 0; i < run.watch_count; ++i) {
+    const DecodedValue& v = run.dictionary->entries[run.watches[i].entry].value;
+    add_gathered(found, count, watch_sources[i], v.position, v.form);
+  }
+  GatheredOrigin origins[kMaxGatheredValues];
+  run.gathered_count = 0;
+  for (int f = 0; f < kGatherForms; ++f) {
+    for (int g = 0; g < count; ++g) {
+      if (static_cast<int>(found[g].form) != f) continue;
+      origins[run.gathered_count] = found[g];
+      run.gathered[run.gathered_count++] = &run.sources[found[g].source].values[found[g].index];
+    }
+    run.form_ends[f] = run.gathered_count;
+  }
+  locate_gathered(run, origins, run.word_places[0]);
+  for (int row = -1; row < kRowsPerSubframe; ++row) {
+    for (int i = 0; i < run.source_count; ++i) dump_run_place(run.sources[i].run, row);
+    locate_gathered(run, origins, run.word_places[row + 2]);
+  }
+  run.placed_sync_row = -1;
+  run.places = run.word_places[0];
+}
+
+int raw_word(int word) { return word; }
+
+// The values of one form, each from its word.
+template <int (*kForm)(int)>
+void gather_form(const MonitorRun& run, DecodedForm form, StoredSubframe sf) {
+  const int f = static_cast<int>(form);
+  const WordPlace* places = run.places;
+  int* const* out = run.gathered;
+  const int end = run.form_ends[f];
+  for (int g = f > 0 ? run.form_ends[f - 1] : 0; g < end; ++g) {
+    *out[g] = kForm(stored_subframe_word(sf, places[g].word));
+  }
+}
+
+void gather_differences(const MonitorRun& run, StoredSubframe sf) {
+  const int f = static_cast<int>(DecodedForm::kDifference);
+  const WordPlace* places = run.places;
+  int* const* out = run.gathered;
+  const int end = run.form_ends[f];
+  for (int g = run.form_ends[f - 1]; g < end; ++g) {
+    *out[g] = word_difference(stored_subframe_word(sf, places[g].word),
+                              stored_subframe_word(sf, places[g].less));
+  }
+}
+
+// One subframe's values, each into its place on its source's line.
+void gather_values(const MonitorRun& run, StoredSubframe sf) {
+  gather_form<raw_word>(run, DecodedForm::kRaw, sf);
+  gather_form<top_12>(run, DecodedForm::kTop12, sf);
+  gather_form<top_10>(run, DecodedForm::kTop10, sf);
+  gather_form<flag>(run, DecodedForm::kFlag, sf);
+  gather_differences(run, sf);
+  gather_form<bcd_high_byte>(run, DecodedForm::kBcdHigh, sf);
+  gather_form<bcd_low_byte>(run, DecodedForm::kBcdLow, sf);
+}
+static_assert(static_cast<int>(DecodedForm::kRaw) == 0 && kGatherForms == 7,
+              "gather_values takes every form");
 
 }  // namespace
 
@@ -277,18 +397,23 @@ void monitor_run_init(MonitorRun& run, const Dictionary& dictionary) {
     w.worst_excess = 0;
   }
   list_lanes(run, watch_sources);
+  list_gathered(run, watch_sources);
 }
 
 void monitor_record(MonitorRun& run, const unsigned char* record) {
   ++run.records;
   run.transition_count = 0;
-  for (int i = 0; i < run.source_count; ++i) dump_run_record(run.sources[i].run);
   for (int index = 0; index < kSubframeCount; ++index) {
-    const int sync_row = find_sync_row(stored_subframe(record, index));
-    for (int i = 0; i < run.source_count; ++i) {
-      MonitorSource& s = run.sources[i];
-      dump_values_at(s.run, record, index, sync_row, s.values);
+    const StoredSubframe sf = stored_subframe(record, index);
+    const int sync_row = find_sync_row(sf);
+    // As the dump runs do: placed anew only when the row differs from
+    // the one placed last (and so not for a subframe without one before
+    // the first row).
+    if (sync_row != run.placed_sync_row) {
+      run.placed_sync_row = sync_row;
+      run.places = run.word_places[sync_row + 2];
     }
+    gather_values(run, sf);
     check_values(run, index);
   }
 }

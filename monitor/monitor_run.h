@@ -1,22 +1,27 @@
 // Checking the limits of a dictionary's channels over the records of a
 // raw telemetry stream.
 //
-// Each limited channel is read by the dump's own run of its group (the
+// Each limited channel is placed by the dump's own run of its group (the
 // group tables of hkdump and hkrawdump): one run per group and column,
-// and one per generic channel, all placed anew when the sync row moves,
-// with one sync search per subframe for all of them.  Every subframe gives
-// one value of every channel.  A housekeeping channel mostly takes a few
-// neighbouring counts for a long while, so each channel keeps a stretch of
-// counts that leave it as it is: from one count seen to another, every
-// count between them in the zone of its settled state, the calibration
-// running one way over them.  A subframe whose values all lie in their
-// stretches changes nothing, and that is found for a whole line at once.
-// Other values go through a small cache of zones (a count that recurs is
-// not calibrated again) to the channel's limit state.  The worst value is
-// weighed whenever a count is calibrated, which every count seen is at
-// least once; a count inside a stretch cannot be worse than its ends,
-// which were seen.  hkmonitor writes the transitions as text;
-// the Python module hands them over as arrays.
+// and one per generic channel, with one sync search per subframe for all
+// of them.  From the positions they give for each sync row the run keeps
+// one flat list of the words its values come from, by form, and gathers
+// each subframe's values straight from the words into the groups' lines:
+// one word and one form per value, the time of day included.  The lists
+// of every sync row are made when the run is set up, so that a moving
+// sync row costs only a pointer.  Every subframe gives one value of every
+// channel.  A housekeeping channel mostly takes a few neighbouring counts
+// for a long while, so each channel keeps a stretch of counts that leave
+// it as it is: from one count seen to another, every count between them
+// in the zone of its settled state, the calibration running one way over
+// them.  A subframe whose values all lie in their stretches changes
+// nothing, and that is found for a whole line at once.  Other values go
+// through a small cache of zones (a count that recurs is not calibrated
+// again) to the channel's limit state.  The worst value is weighed
+// whenever a count is calibrated, which every count seen is at least
+// once; a count inside a stretch cannot be worse than its ends, which
+// were seen.  hkmonitor writes the transitions as text; the Python module
+// hands them over as arrays.
 #ifndef MONITOR_MONITOR_RUN_H_
 #define MONITOR_MONITOR_RUN_H_
 
@@ -29,7 +34,8 @@
 // Every group of both columns, and every generic channel of both.
 constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 
-// One group's line of each subframe, and for each place on it the counts
+// One group's line of each subframe (only the places of values gathered
+// are filled), and for each place on it the counts
 // that leave its channel as it is (none while a change is pending; all for
 // a place without a limited channel): the counts from low to low + span,
 // taken as unsigned 32-bit numbers.  They are kept with the top bit
@@ -37,7 +43,7 @@ constexpr int kMaxMonitorSources = 2 * (kGroupCount - 1 + kGenericChannels);
 // (value - settled_low) with settled_span compares (value - low) with span
 // as unsigned numbers.
 struct MonitorSource {
-  DumpRun run;
+  DumpRun run;                 // its positions alone: the run places them, the monitor gathers
   int values[kMaxLineValues];  // the numbers of its line (0 where it has none)
   uint32_t settled_low[kMaxLineValues];
   uint32_t settled_span[kMaxLineValues];
@@ -70,6 +76,17 @@ struct Watch {
   double worst_excess;  // ... and how far past a limit it lies
 };
 
+// The values gathered in each subframe: the limited ones and the time
+// prefix.
+constexpr int kMaxGatheredValues = kMaxDictionaryEntries + kTimePrefixValues;
+
+// The forms a value is gathered in (DecodedForm's, in its order).
+constexpr int kGatherForms = static_cast<int>(DecodedForm::kBcdLow) + 1;
+
+// The places the gathered values' words can take: for each sync row from
+// -1 to 107 (at row + 2), and at 0 before any row is placed.
+constexpr int kWordPlacings = tlmframe::kRowsPerSubframe + 2;
+
 struct MonitorTransition {
   int64_t record;
   int subframe;
@@ -90,11 +107,22 @@ struct MonitorRun {
   int64_t values;      // subframes checked: the values of each channel
   int worst_severity;  // of every state reached: 0, 1 or 2
   int transition_count;
+  int placed_sync_row;      // the row the gathered words are placed for
+  const WordPlace* places;  // their words for it (a row of word_places)
+  int gathered_count;
+  // The gathered values in the order of their forms: form f's are
+  // form_ends[f - 1] (0 for the first) to form_ends[f].
+  int form_ends[kGatherForms];
+  int* gathered[kMaxGatheredValues];  // each one's place on its source's line
+  // Their words for every placing, worked out once from the sources' runs.
+  WordPlace word_places[kWordPlacings][kMaxGatheredValues];
   MonitorSource sources[kMaxMonitorSources];
   Watch watches[kMaxDictionaryEntries];
   // The groups of four places with a limited channel, in line order: where
   // the first value of each lies, in bytes from the first source.
   size_t lanes[kMaxMonitorLanes];
+  // The watch at each of their places (-1: none).
+  int16_t lane_watches[kMaxMonitorLanes][4];
   // The transitions of the record taken last: at most one per channel and
   // subframe.
   MonitorTransition transitions[tlmframe::kSubframeCount * kMaxDictionaryEntries];

@@ -3,11 +3,13 @@
 // against handing every value to the limit state.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "dump_run.h"
 #include "format/channels.h"
 #include "monitor_run.h"
 #include "monitor_text.h"
@@ -255,6 +257,92 @@ TEST(MonitorRun, ShortcutsGiveWhatEveryValueGives) {
       for (int k = 0; k < 3; ++k) EXPECT_EQ(s.in_state[k], want.in_state[c][k]) << c;
     }
   }
+}
+
+// Random words in every place of a record, a quarter of them 0 (for the
+// flags); column 0 never the sync word but in the given rows (-1: none).
+TelemetryRecord random_record(std::mt19937& random, const std::array<int, 3>& sync_rows) {
+  TelemetryRecord r = blank_record(sync_rows[0], sync_rows[1], sync_rows[2]);
+  for (int i = 0; i < kRecordWords; ++i) {
+    const bool column_0 = i < kSwappedWords && i % kWordsPerRow == 0;
+    if (column_0 && i % kSubframeWords / kWordsPerRow == sync_rows[i / kSubframeWords]) continue;
+    uint16_t word = random() % 4 == 0 ? 0 : static_cast<uint16_t>(random());
+    if (column_0 && word == kSyncWord) ++word;
+    r.words[i] = word;
+  }
+  return r;
+}
+
+TEST(MonitorRun, GatheredValuesAreTheDumpRunsValues) {
+  // Every value the groups decode, each form and the time prefix among
+  // them, and generic channels of both columns, limited at the middle of
+  // their forms' ranges, on random words under sync rows that move, wrap
+  // and go missing before and after the first one.  Each subframe's value
+  // of each channel must be the one its group's dump run reads, and the
+  // changes those that every value handed to the limit state gives.
+  DecodedValue catalogue[kMaxGroupValues];
+  const int catalogued = group_values(catalogue);
+  std::vector<DecodedValue> values(catalogue, catalogue + catalogued);
+  for (int column : {12, 4}) {
+    for (int number : {0, 53, 107}) {
+      values.push_back({column, HousekeepingGroup::kGeneric, number, DecodedForm::kRaw, 0});
+    }
+  }
+  std::string text;
+  std::vector<DumpRun> runs(values.size());
+  for (size_t c = 0; c < values.size(); ++c) {
+    const DecodedValue& v = values[c];
+    const FormRange range = form_range(v.form);
+    const std::string middle = std::to_string((range.low + range.high) / 2);
+    std::string name = "v";
+    name += std::to_string(c);
+    text += channel(name, "u", v.column, group_text(v.group), v.number, form_text(v.form),
+                    "yellow_high = " + middle);
+    const GroupTable& table = v.column == kHousekeepingColumn ? kEngineeringTable : kRawTable;
+    const bool generic = v.group == HousekeepingGroup::kGeneric;
+    dump_run_init(runs[c], table, *find_group(table, group_option(v.group)), generic ? v.number : 0,
+                  false);
+  }
+  Monitoring m(text);
+  ASSERT_EQ(m.run->watch_count, static_cast<int>(values.size()));
+  const std::vector<std::array<int, 3>> sync_rows = {
+      {-1, -1, -1},   // before the first row: every position 0
+      {-1, 5, 5},     // the first row
+      {5, 6, -1},     // moved, then none: placed for no row
+      {-1, -1, 107},  // the last row: the fast sap words lie past the subframe
+      {107, 0, 3},    // moved in every subframe
+      {3, 3, -1},
+  };
+  std::mt19937 random(16);
+  std::vector<std::vector<int>> seen;
+  std::string lines;
+  for (int pass = 0; pass < 3; ++pass) {
+    for (const std::array<int, 3>& rows : sync_rows) {
+      const TelemetryRecord record = random_record(random, rows);
+      const unsigned char* stored = stored_record(record);
+      DumpLine line;
+      for (int sub = 0; sub < kSubframeCount; ++sub) {
+        seen.emplace_back();
+        for (size_t c = 0; c < values.size(); ++c) {
+          dump_subframe(runs[c], stored, sub, line);
+          seen.back().push_back(line.values[values[c].position]);
+        }
+      }
+      monitor_record(*m.run, stored);
+      for (int i = 0; i < m.run->transition_count; ++i) {
+        const MonitorTransition& t = m.run->transitions[i];
+        lines += std::to_string((t.record - 1) * 3 + t.subframe) + " " +
+                 m.dictionary->entries[t.entry].name + " " + std::to_string(t.change.to) + " " +
+                 limit_text(t.change.limit) + "\n";
+      }
+      for (size_t c = 0; c < values.size(); ++c) {
+        ASSERT_EQ(*m.run->watches[c].decoded, seen.back()[c])
+            << "record " << m.run->records << " value " << c << ": " << group_text(values[c].group)
+            << " " << values[c].number << " " << form_text(values[c].form);
+      }
+    }
+  }
+  EXPECT_EQ(lines, reference(*m.dictionary, seen).lines);
 }
 
 }  // namespace

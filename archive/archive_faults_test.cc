@@ -40,6 +40,11 @@ TEST_F(ArchiveFaultTest, CommandLines) {
   const std::string det2nc_usage = usage_of(kDet2nc);
   ASSERT_NE(tlm2nc_usage.find("usage: tlm2nc"), std::string::npos);
   const std::string not_regular = " is not a regular file: name the product with -o\n";
+  // Named as output, a FIFO is refused by the programs that rename a whole
+  // product onto it (nc2tlm writes into it: see Nc2tlmWritesIntoAFifoAsItIs).
+  const std::string fifo = dir_.path("fifo");
+  ASSERT_EQ(run_shell("mkfifo " + fifo).status, 0);
+  const std::string no_fifo = fifo + ": not a regular file: a product is only written to one\n";
   expect_cases(
       kTlm2nc,
       {
@@ -50,7 +55,10 @@ TEST_F(ArchiveFaultTest, CommandLines) {
            {"", "tlm2nc: bad date: 2026-1-01\n" + tlm2nc_usage, 2}},
           {{"-F", data, "-z", "10"}, {"", "tlm2nc: bad deflate level: 10\n" + tlm2nc_usage, 2}},
           {{"-F", data, "more"}, {"", "tlm2nc: bad operand: more\n" + tlm2nc_usage, 2}},
-          {{"-F", data, "-q"}, {"", kTlm2nc + ": invalid option -- 'q'\n" + tlm2nc_usage, 2}},
+          {{"-F", data, "-q"}, {"", "tlm2nc: unknown option -q\n" + tlm2nc_usage, 2}},
+          {{"-F", data, "-z"}, {"", "tlm2nc: option -z needs a value\n" + tlm2nc_usage, 2}},
+
+          {{"-F", data, "-o", fifo}, {"", "tlm2nc: " + no_fifo + tlm2nc_usage, 2}},
           {{"-F", "/dev/null"}, {"", "tlm2nc: /dev/null" + not_regular + tlm2nc_usage, 2}},
           {{"-F", dir_.path()}, {"", "tlm2nc: " + dir_.path() + not_regular + tlm2nc_usage, 2}},
           {{"-F", data, "-o", data},
@@ -69,6 +77,12 @@ TEST_F(ArchiveFaultTest, CommandLines) {
       {
           {{}, {"", "nc2tlm: no product: -F PRODUCT is needed\n" + nc2tlm_usage, 2}},
           {{"-F", data, "more"}, {"", "nc2tlm: bad operand: more\n" + nc2tlm_usage, 2}},
+          {{"-F", data, "-q"}, {"", "nc2tlm: unknown option -q\n" + nc2tlm_usage, 2}},
+          {{"-F", data, "-o", data},
+           {"",
+            "nc2tlm: " + data + ": the source's bytes would replace the product itself\n" +
+                nc2tlm_usage,
+            2}},
           {{"-F", missing},
            {"", "nc2tlm: " + missing + ": opening: No such file or directory\n", 1}},
           {{"-F", data}, {"", "nc2tlm: " + data + ": opening: NetCDF: Unknown file format\n", 1}},
@@ -79,8 +93,16 @@ TEST_F(ArchiveFaultTest, CommandLines) {
           {{}, {"", "det2nc: no input: -F DETECTION is needed\n" + det2nc_usage, 2}},
           {{"-F", missing}, {"", "det2nc: " + missing + ": No such file or directory\n", 1}},
           {{"-F", "/dev/null"}, {"", "det2nc: /dev/null" + not_regular + det2nc_usage, 2}},
+          {{"-F", data, "-o"}, {"", "det2nc: option -o needs a value\n" + det2nc_usage, 2}},
+          {{"-F", data, "-o", fifo}, {"", "det2nc: " + no_fifo + det2nc_usage, 2}},
       });
-  EXPECT_EQ(listing(), "data\n");
+  // A regular file behind a system name would give a product in /dev.
+  EXPECT_EQ(run_shell(kTlm2nc + " -F /dev/stdin < " + data),
+            (ProgramResult{"",
+                           "tlm2nc: /dev/stdin is a system name: name the product with -o\n" +
+                               tlm2nc_usage,
+                           2}));
+  EXPECT_EQ(listing(), "data\nfifo\n");
 }
 
 // A dictionary that the checker refuses, that cannot be read, or that
@@ -116,6 +138,18 @@ TEST_F(ArchiveFaultTest, DictionaryFaultsAreUsageErrors) {
 
 // A file-size limit stands in for a full disk: the product fails midway,
 // or at its last chunks, and an earlier product of the same name stays.
+// The source's bytes go into a FIFO named with -o, which stays a FIFO
+// (renaming a whole file onto it would leave its reader waiting).
+TEST_F(ArchiveFaultTest, Nc2tlmWritesIntoAFifoAsItIs) {
+  const std::string data = dir_.put("data", synth_bytes(generated_records(2, 7)));
+  ASSERT_EQ(run_program({kTlm2nc, "-F", data}).status, 0);
+  const std::string fifo = dir_.path("fifo"), got = dir_.path("got");
+  EXPECT_EQ(run_shell("mkfifo " + fifo + " && { cat " + fifo + " > " + got + " & } && " + kNc2tlm +
+                      " -F " + data + ".nc -o " + fifo + " && wait && test -p " + fifo),
+            (ProgramResult{"", "", 0}));
+  EXPECT_EQ(dir_.read("got"), dir_.read("data"));
+}
+
 TEST_F(ArchiveFaultTest, FileSizeLimitLeavesTheOldOutput) {
   const std::string data = dir_.put("data", synth_bytes(generated_records(300)));
   const std::string product = dir_.put("data.nc", "an earlier product");
@@ -220,6 +254,24 @@ TEST_F(ArchiveFaultTest, AlteredProductsAndOtherFiles) {
       << altered.err;
   const std::string out = dir_.path("restored");
   EXPECT_EQ(run_program({kNc2tlm, "-F", words, "-o", out}).status, 1);
+  // Records counted past what a file can hold (the file stays small: its
+  // chunks are not written).
+  const std::string huge = dir_.path("huge.nc");
+  ASSERT_EQ(run_shell("cp " + product + " " + huge).status, 0);
+  {
+    int ncid, raw, var;
+    ASSERT_EQ(nc_open(huge.c_str(), NC_WRITE, &ncid), NC_NOERR);
+    ASSERT_EQ(nc_inq_grp_ncid(ncid, "raw", &raw), NC_NOERR);
+    const size_t far = size_t{1} << 50;
+    const size_t word_at[] = {far, 0, 0, 0}, byte_at[] = {far, 0};
+    const unsigned short w = 1;
+    const unsigned char b = 1;
+    ASSERT_EQ(nc_inq_varid(raw, "words", &var), NC_NOERR);
+    ASSERT_EQ(nc_put_var1_ushort(raw, var, word_at, &w), NC_NOERR);
+    ASSERT_EQ(nc_inq_varid(raw, "trailer", &var), NC_NOERR);
+    ASSERT_EQ(nc_put_var1_uchar(raw, var, byte_at, &b), NC_NOERR);
+    ASSERT_EQ(nc_close(ncid), NC_NOERR);
+  }
   expect_cases(
       kNc2tlm,
       {
@@ -227,13 +279,18 @@ TEST_F(ArchiveFaultTest, AlteredProductsAndOtherFiles) {
            {"",
             "nc2tlm: " + size + ": altered: it holds 32356 bytes, not the 32357 of its source\n",
             1}},
+          {{"-F", huge},
+           {"",
+            "nc2tlm: " + huge +
+                ": not a telemetry product: raw/words of more records than a file can hold\n",
+            1}},
           {{"-F", detection + ".nc"},
            {"",
             "nc2tlm: " + detection +
                 ".nc: not a telemetry product: no source_bytes and source_sha256 attributes\n",
             1}},
       });
-  EXPECT_EQ(listing(), "all.det\nall.det.nc\ndata\ndata.nc\nsize.nc\nwords.nc\n");
+  EXPECT_EQ(listing(), "all.det\nall.det.nc\ndata\ndata.nc\nhuge.nc\nsize.nc\nwords.nc\n");
 }
 
 }  // namespace

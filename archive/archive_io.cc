@@ -12,6 +12,17 @@
 #include "nc_call.h"
 #include "pending_output.h"
 
+namespace {
+
+// A name under /dev or /proc (/dev/stdin, /proc/self/fd/0) stands for a
+// file opened elsewhere, a regular one when the shell redirects it: the
+// product would land among the system's device names.
+bool system_name(const char* path) {
+  return std::strncmp(path, "/dev/", 5) == 0 || std::strncmp(path, "/proc/", 6) == 0;
+}
+
+}  // namespace
+
 int open_archive_io(ArchiveIo& io, const char* program) {
   // Settled before the open, which would wait for a FIFO's writer.
   if (io.output == nullptr) {
@@ -26,7 +37,20 @@ int open_archive_io(ArchiveIo& io, const char* program) {
                    io.input);
       return kExitUsage;
     }
+    if (system_name(io.input)) {
+      std::fprintf(stderr, "%s: %s is a system name: name the product with -o\n", program,
+                   io.input);
+      return kExitUsage;
+    }
     io.output = io.default_output;
+  }
+  // The product is made beside its name and renamed to it, which would
+  // put a regular file in the place of a device or a FIFO.
+  struct stat out;
+  if (stat(io.output, &out) == 0 && !S_ISREG(out.st_mode)) {
+    std::fprintf(stderr, "%s: %s: not a regular file: a product is only written to one\n",
+                 program, io.output);
+    return kExitUsage;
   }
   io.fd = open(io.input, O_RDONLY | O_CLOEXEC);
   if (io.fd < 0) {

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "archive_io.h"
-#include "command_line.h"
+#include "archive_command_line.h"
 #include "detection_layout.h"
 #include "exit_status.h"
 #include "pending_output.h"

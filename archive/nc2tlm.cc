@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "command_line.h"
+#include "archive_command_line.h"
 #include "exit_status.h"
 #include "out_buffer.h"
 #include "pending_output.h"
@@ -79,7 +80,19 @@ int restore(Restore& r, const Settings& s) {
   // A file-size limit fails the write (EFBIG), which is reported, rather
   // than ending the program unannounced.
   signal(SIGXFSZ, SIG_IGN);
-  if (s.output != nullptr) {
+  // A FIFO or a device named with -o is written into as it is; a regular
+  // file is made beside its name and renamed to it when whole.
+  struct stat st;
+  const bool in_place = s.output != nullptr && stat(s.output, &st) == 0 && !S_ISREG(st.st_mode);
+  if (in_place) {
+    fd = open(s.output, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+      std::fprintf(stderr, "%s: %s: cannot write there: %s\n", kProgram, s.output,
+                   std::strerror(errno));
+      nc_abandon_file(p.file);
+      return kExitFailure;
+    }
+  } else if (s.output != nullptr) {
     pending_signals(kProgram, s.output);
     if (!pending_create(r.pending, s.output) ||
         (fd = open(r.pending.temp_path, O_WRONLY | O_TRUNC | O_CLOEXEC)) < 0) {
@@ -117,11 +130,23 @@ int restore(Restore& r, const Settings& s) {
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, s.output, std::strerror(errno));
     ok = false;
   }
+  if (in_place) return ok ? kExitOk : kExitFailure;
   if (!ok) {
     pending_discard(r.pending);
     return kExitFailure;
   }
   return pending_commit_reported(r.pending, kProgram);
+}
+
+// Whether output names the product itself, which the source's bytes
+// would replace.
+bool replaces_product(const Settings& s) {
+  if (s.output == nullptr) return false;
+  const int fd = open(s.product, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;  // reported when the product is opened
+  const bool same = same_file(s.output, fd);
+  close(fd);
+  return same;
 }
 
 }  // namespace
@@ -131,6 +156,9 @@ int nc2tlm_main(int argc, char** argv) {
   const int status = parse_input_output(argc, argv, kText, "no product: -F PRODUCT is needed",
                                         s.product, s.output);
   if (status >= 0) return status;
+  if (replaces_product(s)) {
+    return usage_error(kText, s.output, ": the source's bytes would replace the product itself");
+  }
   auto r = std::make_unique<Restore>();
   r->pending.temp_path[0] = '\0';
   return restore(*r, s);

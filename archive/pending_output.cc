@@ -1,5 +1,6 @@
 #include "pending_output.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,13 +73,50 @@ bool pending_create(PendingOutput& p, const char* final_path) {
   return fd >= 0;
 }
 
+namespace {
+
+// The file's data on the disk before it takes its name: after a power cut
+// the name would otherwise be there with the data missing, and a batch
+// that resumes would take it for whole.
+bool sync_file(const char* path) {
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return synced;
+}
+
+// The new name on the disk too; a folder that cannot be synced (some
+// file systems refuse) leaves the name to the system's own writing.
+void sync_folder_of(const char* path) {
+  char folder[PATH_MAX];
+  const char* slash = std::strrchr(path, '/');
+  if (slash == nullptr) {
+    std::strcpy(folder, ".");
+  } else {
+    const size_t n = slash == path ? 1 : static_cast<size_t>(slash - path);
+    std::memcpy(folder, path, n);
+    folder[n] = '\0';
+  }
+  const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
 bool pending_commit(PendingOutput& p) {
   const mode_t mask = umask(0);
   umask(mask);
   block_signals(true);
   g_remove[0] = '\0';
   g_message_length = 0;
-  if (chmod(p.temp_path, 0666 & ~mask) == 0 && rename(p.temp_path, p.final_path) == 0) {
+  if (sync_file(p.temp_path) && chmod(p.temp_path, 0666 & ~mask) == 0 &&
+      rename(p.temp_path, p.final_path) == 0) {
+    sync_folder_of(p.final_path);
     return true;
   }
   const int error = errno;

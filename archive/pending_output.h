@@ -28,9 +28,10 @@ void pending_signals(const char* program, const char* final_path);
 // False with errno set when the folder does not take it.
 bool pending_create(PendingOutput& p, const char* final_path);
 
-// Gives the file the final name, with the mode a new file gets under the
-// umask.  From here on a signal no longer removes anything.  False with
-// errno set when that fails (the temporary file is then removed).
+// Writes the file through to the disk and gives it the final name, with
+// the mode a new file gets under the umask.  From here on a signal no
+// longer removes anything.  False with errno set when that fails (the
+// temporary file is then removed).
 bool pending_commit(PendingOutput& p);
 
 // pending_commit, with a message naming program and the final name when it

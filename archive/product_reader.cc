@@ -1,5 +1,6 @@
 #include "product_reader.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -73,6 +74,9 @@ bool open_product_source(ProductSource& p, const char* path) {
   }
   if (trailers != records || p.partial_bytes >= static_cast<size_t>(kRecordBytes)) {
     return not_a_product(f, "raw/trailer or raw/partial of another length");
+  }
+  if (records > static_cast<size_t>((INT64_MAX - kRecordBytes) / kRecordBytes)) {
+    return not_a_product(f, "raw/words of more records than a file can hold");
   }
   p.records = static_cast<int64_t>(records);
   const int64_t holds = p.records * kRecordBytes + static_cast<int64_t>(p.partial_bytes);

@@ -12,6 +12,7 @@
 #include "archive_io.h"
 #include "archive_run.h"
 #include "command_line.h"
+#include "archive_command_line.h"
 #include "dictionary.h"
 #include "exit_status.h"
 #include "pending_output.h"
@@ -58,8 +59,10 @@ int parse_options(int argc, char** argv, Settings& s) {
   s.product.dated = false;
   s.product.dictionary = nullptr;
   optind = 0;
+  opterr = 0;
   int c;
-  while ((c = getopt(argc, argv, "hd:z:D:F:o:")) != -1) {
+  int64_t level;
+  while ((c = getopt(argc, argv, ":hd:z:D:F:o:")) != -1) {
     switch (c) {
       case 'h': return show_usage(kText);
       case 'd':
@@ -67,15 +70,15 @@ int parse_options(int argc, char** argv, Settings& s) {
         s.product.dated = true;
         break;
       case 'z':
-        if (optarg[0] < '0' || optarg[0] > '9' || optarg[1] != '\0') {
+        if (!parse_number(optarg, 0, 9, level)) {
           return usage_error(kText, "bad deflate level: ", optarg);
         }
-        s.product.level = optarg[0] - '0';
+        s.product.level = static_cast<int>(level);
         break;
       case 'D': s.dictionary = optarg; break;
       case 'F': s.input = optarg; break;
       case 'o': s.output = optarg; break;
-      default: return usage_error(kText);
+      default: return option_error(kText, c);
     }
   }
   if (optind < argc) return usage_error(kText, "bad operand: ", argv[optind]);

@@ -92,6 +92,14 @@ tlmbatch_job() {
     if [ "$status" -ne 0 ] && [ -n "$cut" ] && [[ $message == "$cut at record "* ]]; then
       status=0 was_cut=1
     fi
+    # A whole output reaches the disk before it takes its name, so that a
+    # run resumed after a machine went down does not pass over an output
+    # whose name outlived its data.  (The products are written through by
+    # the programs themselves.)
+    if [ "$status" -eq 0 ] && [ -z "$product" ] && ! sync -- "$partial" 2>/dev/null; then
+      message="cannot write $partial to the disk"
+      status=1
+    fi
     local target=$output
     [ "$status" -eq 0 ] || target=$output.failed
     if [ -n "$product" ] && [ "$status" -ne 0 ]; then

@@ -79,8 +79,8 @@ tlmsynth_options=$(option_string "$src/tlmsynth/synth_options.cc" 'getopt\(') ||
 tlm2nc_options=$(option_string "$src/archive/tlm2nc.cc" 'getopt\(') ||
   fail "tlm2nc: no getopt call found in its source"
 # nc2tlm and det2nc share one command line: -h, -F and -o.
-nc2tlm_options=$(option_string "$src/archive/command_line.cc" 'getopt\(') ||
-  fail "nc2tlm, det2nc: no getopt call found in archive/command_line.cc"
+nc2tlm_options=$(option_string "$src/archive/archive_command_line.cc" 'getopt\(') ||
+  fail "nc2tlm, det2nc: no getopt call found in archive/archive_command_line.cc"
 det2nc_options=$nc2tlm_options
 # hkdump and hkrawdump share one command line.
 hkdump_options="hF:g:Xfspmvx"

@@ -3,9 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-
-#include "diag.h"
 
 bool parse_number(const char* text, int64_t low, int64_t high, int64_t& value) {
   char* end;
@@ -16,11 +15,16 @@ bool parse_number(const char* text, int64_t low, int64_t high, int64_t& value) {
   return true;
 }
 
+void report_option_error(const char* program, int getopt_result, const char* usage) {
+  if (getopt_result == ':') {
+    std::fprintf(stderr, "%s: option -%c needs a value\n%s", program, optopt, usage);
+  } else {
+    std::fprintf(stderr, "%s: unknown option -%c\n%s", program, optopt, usage);
+  }
+}
+
 void report_option_error(OutBuffer& out, const char* program, int getopt_result,
                          const char* usage) {
-  if (getopt_result == ':') {
-    diag_printf(out, "%s: option -%c needs a value\n%s", program, optopt, usage);
-  } else {
-    diag_printf(out, "%s: unknown option -%c\n%s", program, optopt, usage);
-  }
+  out_flush(out);
+  report_option_error(program, getopt_result, usage);
 }

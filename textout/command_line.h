@@ -15,7 +15,10 @@ bool parse_number(const char* text, int64_t low, int64_t high, int64_t& value);
 // For a getopt loop run with opterr = 0 and an option string that starts
 // with ':': reports the option that getopt returned '?' (unknown) or ':'
 // (no value) for, as "<program>: unknown option -x" or "<program>: option
-// -x needs a value", followed by the usage text.
+// -x needs a value", followed by the usage text, on standard error.
+void report_option_error(const char* program, int getopt_result, const char* usage);
+
+// The same after emptying out (see diag.h).
 void report_option_error(OutBuffer& out, const char* program, int getopt_result, const char* usage);
 
 #endif  // TEXTOUT_COMMAND_LINE_H_

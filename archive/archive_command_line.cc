@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "archive_command_line.h"
 
 #include <unistd.h>
 
@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "command_line.h"
 #include "exit_status.h"
 
 void now_text(char out[kNowTextSize]) {
@@ -85,18 +86,24 @@ int usage_error(const ProgramText& program, const char* message, const char* tex
   return kExitUsage;
 }
 
+int option_error(const ProgramText& program, int getopt_result) {
+  report_option_error(program.name, getopt_result, program.usage);
+  return kExitUsage;
+}
+
 int parse_input_output(int argc, char** argv, const ProgramText& program, const char* needed,
                        const char*& input, const char*& output) {
   input = nullptr;
   output = nullptr;
   optind = 0;
+  opterr = 0;
   int c;
-  while ((c = getopt(argc, argv, "hF:o:")) != -1) {
+  while ((c = getopt(argc, argv, ":hF:o:")) != -1) {
     switch (c) {
       case 'h': return show_usage(program);
       case 'F': input = optarg; break;
       case 'o': output = optarg; break;
-      default: return usage_error(program);
+      default: return option_error(program, c);
     }
   }
   if (optind < argc) return usage_error(program, "bad operand: ", argv[optind]);

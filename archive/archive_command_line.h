@@ -1,8 +1,8 @@
 // The archive programs' command lines, and what the programs say about
 // themselves in a product: the time it was made and the command line that
 // made it.
-#ifndef ARCHIVE_COMMAND_LINE_H_
-#define ARCHIVE_COMMAND_LINE_H_
+#ifndef ARCHIVE_ARCHIVE_COMMAND_LINE_H_
+#define ARCHIVE_ARCHIVE_COMMAND_LINE_H_
 
 #include <cstddef>
 
@@ -32,10 +32,15 @@ int show_usage(const ProgramText& program);
 // the usage text, on standard error; returns the usage status.
 int usage_error(const ProgramText& program, const char* message = nullptr, const char* text = "");
 
+// An option that getopt (opterr = 0, the option string starting with ':')
+// returned '?' or ':' for, said in the program's name; returns the usage
+// status.
+int option_error(const ProgramText& program, int getopt_result);
+
 // The command line of a program that takes -h, -F INPUT and -o OUTPUT and
 // nothing else; needed is its message for a missing -F.  Returns -1 to go
 // on, or the exit status.
 int parse_input_output(int argc, char** argv, const ProgramText& program, const char* needed,
                        const char*& input, const char*& output);
 
-#endif  // ARCHIVE_COMMAND_LINE_H_
+#endif  // ARCHIVE_ARCHIVE_COMMAND_LINE_H_

@@ -28,9 +28,12 @@ int segment_of(const Calibration& c, double x) {
   return low;
 }
 
-// The line through points i and i + 1 at x, weighted so that it gives
-// each point's own value exactly.
+// The line through points i and i + 1 at x. The weighted sum is one ulp off
+// at a point for some values ((y * d) / d), so each point gives its own
+// value as written: a count on a point whose value is a limit is at it.
 double table_line(const Calibration& c, int i, double x) {
+  if (x == c.x[i]) return c.y[i];
+  if (x == c.x[i + 1]) return c.y[i + 1];
   return (c.y[i] * (c.x[i + 1] - x) + c.y[i + 1] * (x - c.x[i])) / (c.x[i + 1] - c.x[i]);
 }
 

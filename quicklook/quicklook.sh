@@ -181,8 +181,9 @@ monitor_program() {
 # entries for the group in the column of the text are found by their place
 # on the line: after hkdump's time prefix, or first on hkrawdump's.
 dictionary_labels() {
-  local dictionary=$1 group=$2 kind=$3 values=$4 listing column number="" first=4
-  listing=$("$(monitor_program)" -D "$dictionary" -l) || exit 1
+  local dictionary=$1 group=$2 kind=$3 values=$4 listing m column number="" first=4
+  m=$(monitor_program) || exit 2
+  listing=$("$m" -D "$dictionary" -l) || exit 1
   column=12
   [ "$kind" = "raw words" ] && { column=4; first=0; }
   case $group in

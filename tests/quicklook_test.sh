@@ -260,6 +260,10 @@ EOF
     [ $? -eq 1 ] && [ "$err" = "hkmonitor: bad.toml:2: channel[1].name: wants a string, not an integer" ] ||
       fail "dictionary fault told as: $err"
     [ ! -e refused.png ] || fail "a picture was left behind"
+    # No hkmonitor anywhere is a usage error (2), told once.
+    err=$(HKMONITOR="" PATH=/usr/bin:/bin "$quicklook" hk -D station.toml -g p -o refused.png pressure.txt 2>&1 >/dev/null)
+    [ $? -eq 2 ] && [ "$err" = "quicklook: -D needs hkmonitor to read the dictionary: not found beside quicklook or on PATH (or set HKMONITOR)" ] ||
+      fail "no hkmonitor told as: $err"
   else
     echo "hkmonitor is not built: the dictionary cases left out"
   fi

@@ -75,6 +75,9 @@ TEST_F(HkmonitorTest, CommandLine) {
   const auto refused = [&](const std::string& why) {
     return ProgramResult{"", "hkmonitor: " + why + "\n" + usage.out, 3};
   };
+  const auto bad_idle = [&](const std::string& v) {
+    return refused("-i wants a number of seconds from 0.001, not '" + v + "'");
+  };
   const std::string no_limits =
       dir_.put("names.toml", kDictionary.substr(0, kDictionary.find("polynomial")));
   const std::string listing =
@@ -92,10 +95,10 @@ TEST_F(HkmonitorTest, CommandLine) {
           {{"-D", dictionary_, "-F", data, "extra"},
            refused("operands are not taken (the file goes with -F)")},
           {{"-D", dictionary_, "-l", "-F", data}, refused("-l takes the dictionary alone")},
-          {{"-D", dictionary_, "-F", data, "-f", "-i", "0"},
-           {"", "hkmonitor: -i wants a number of seconds above 0, not '0'\n" + usage.out, 3}},
-          {{"-D", dictionary_, "-F", data, "-f", "-i", "1x"},
-           {"", "hkmonitor: -i wants a number of seconds above 0, not '1x'\n" + usage.out, 3}},
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "0"}, bad_idle("0")},
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "1x"}, bad_idle("1x")},
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "1e-10"}, bad_idle("1e-10")},  // 0 ns: no limit
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "0.0009"}, bad_idle("0.0009")},
           {{"-q"}, {"", kProgram + ": invalid option -- 'q'\n" + usage.out, 3}},
           {{"-D", missing, "-F", data},
            {"", "hkmonitor: " + missing + ": No such file or directory\n", 3}},

@@ -25,7 +25,9 @@ constexpr const char kUsage[] =
     "exit status: 0 every limited channel stayed GREEN, 1 a YELLOW state was seen,\n"
     "2 a RED one, 3 unknown (bad command line or dictionary, input unreadable or cut)\n";
 
-// The most seconds -i takes: a year.
+// The seconds -i takes: from a millisecond (less would round to no limit
+// at all) to a year.
+constexpr double kMinIdleSeconds = 0.001;
 constexpr double kMaxIdleSeconds = 365.0 * 24 * 3600;
 
 int usage_error(OutBuffer& out, const char* what) {
@@ -49,9 +51,10 @@ int parse_monitor_options(int argc, char** argv, MonitorSettings& settings, OutB
         char* end;
         errno = 0;
         const double v = std::strtod(optarg, &end);
-        if (end == optarg || *end != '\0' || errno != 0 || !(v > 0) || v > kMaxIdleSeconds) {
-          diag_printf(out, "hkmonitor: -i wants a number of seconds above 0, not '%s'\n%s", optarg,
-                      kUsage);
+        if (end == optarg || *end != '\0' || errno != 0 || !(v >= kMinIdleSeconds) ||
+            v > kMaxIdleSeconds) {
+          diag_printf(out, "hkmonitor: -i wants a number of seconds from 0.001, not '%s'\n%s",
+                      optarg, kUsage);
           return kMonitorUnknown;
         }
         settings.idle_seconds = v;

@@ -99,7 +99,8 @@ TEST_F(HkmonitorTest, CommandLine) {
           {{"-D", dictionary_, "-F", data, "-f", "-i", "1x"}, bad_idle("1x")},
           {{"-D", dictionary_, "-F", data, "-f", "-i", "1e-10"}, bad_idle("1e-10")},  // 0 ns: no limit
           {{"-D", dictionary_, "-F", data, "-f", "-i", "0.0009"}, bad_idle("0.0009")},
-          {{"-q"}, {"", kProgram + ": invalid option -- 'q'\n" + usage.out, 3}},
+          {{"-q"}, refused("unknown option -q")},
+          {{"-D", dictionary_, "-F"}, refused("option -F needs a value")},
           {{"-D", missing, "-F", data},
            {"", "hkmonitor: " + missing + ": No such file or directory\n", 3}},
           {{"-D", dir_.put("bad.toml", "[[channel]]\nname = 7\n"), "-F", data},

@@ -6,12 +6,13 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "command_line.h"
 #include "diag.h"
 #include "exit_status.h"
 
 namespace {
 
-constexpr const char kOptions[] = "hD:F:fi:l";
+constexpr const char kOptions[] = ":hD:F:fi:l";
 
 constexpr const char kUsage[] =
     "usage: hkmonitor [-h] -D DICTIONARY -F FILE [-f] [-i SECONDS]\n"
@@ -40,6 +41,7 @@ int usage_error(OutBuffer& out, const char* what) {
 int parse_monitor_options(int argc, char** argv, MonitorSettings& settings, OutBuffer& out) {
   settings = MonitorSettings{nullptr, nullptr, false, 0, false};
   optind = 0;
+  opterr = 0;  // the complaints below name the program, not argv[0]
   int c;
   while ((c = getopt(argc, argv, kOptions)) != -1) {
     switch (c) {
@@ -63,7 +65,7 @@ int parse_monitor_options(int argc, char** argv, MonitorSettings& settings, OutB
       case 'h':
         out_puts(out, kUsage);
         return finish_output(out, "hkmonitor") ? kExitOk : kMonitorUnknown;
-      default: diag_puts(out, kUsage); return kMonitorUnknown;  // getopt has said what was wrong
+      default: report_option_error(out, "hkmonitor", c, kUsage); return kMonitorUnknown;
     }
   }
   if (optind < argc) return usage_error(out, "operands are not taken (the file goes with -F)");

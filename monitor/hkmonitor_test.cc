@@ -57,7 +57,7 @@ const std::vector<double> kSteady = {28, 28.5, 29, 29.5, 30};
 const std::vector<double> kDrift = {28, 29, 30, 31, 32};
 const std::vector<double> kStep = {28, 29, 36, 36, 29};
 
-const std::string kSummaryHead = "#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\n";
+const std::string kSummaryHead = "#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\tworst_state\n";
 
 class HkmonitorTest : public ::testing::Test {
  protected:

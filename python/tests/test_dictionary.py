@@ -88,7 +88,7 @@ def monitor_text(check):
             t["record"], t["subframe"], t["hours"], t["minutes"], t["seconds"], t["name"],
             value(t["value"], t["units"]), t["state"], "above" if t["above"] else "below",
             t["limit"], "%.6g" % t["limit_value"]))
-    out.append("#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\n")
+    out.append("#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\tworst_state\n")
     for s in check.summary:
         worst = "-\t-" if s["worst_state"] == "" else value(s["worst"], s["units"]) + "\t" + s["worst_state"]
         out.append("%s\t%d\t%d\t%d\t%d\t%s\n" % (s["name"], s["values"], s["green"], s["yellow"],

@@ -8,6 +8,8 @@ import hashlib
 import os
 import pathlib
 import subprocess
+import threading
+import time
 
 import numpy as np
 import pytest
@@ -257,3 +259,54 @@ def test_tlm2nc_names_and_calibrates_as_housekeeping(named_products, name):
         for v in ds.variables.values():
             v.attrs.pop("value_names", None)
     xr.testing.assert_identical(hk, plain)
+
+
+COUNTS = [  # counts of "bus" (0.01 V a count), and what calibrate gives or raises
+    (np.array([-2**31, 0, 2**31 - 1]), np.array([-2**31, 0, 2**31 - 1]) * 0.01),
+    (np.array([[7, 8], [9, 10]], np.uint16), np.array([[7, 8], [9, 10]]) * 0.01),
+    (np.array([2**31 - 1], np.uint64), np.array([2**31 - 1]) * 0.01),
+    (np.array([2**31]), (ValueError, "count 2147483648 lies outside the 32-bit counts")),
+    (np.array([-2**31 - 1]), (ValueError, "count -2147483649 lies outside")),
+    (np.array([2**40]), (ValueError, "count 1099511627776 lies outside")),
+    (np.array([2**64 - 1], np.uint64), (ValueError, "count 18446744073709551615 lies outside")),
+    (np.array([1.5]), (TypeError, "counts must be integers, not float64")),
+    (np.array([2.0], np.float32), (TypeError, "not float32")),
+    (np.array([True]), (TypeError, "not bool")),
+]
+
+
+@pytest.mark.parametrize("counts, want", COUNTS)
+def test_calibrate_takes_32_bit_counts_only(files, counts, want):
+    d = ifgtools.read_dictionary(files["dictionary"])
+    if isinstance(want, tuple):
+        with pytest.raises(want[0], match=want[1]):
+            d.calibrate("bus", counts)
+    else:
+        got = d.calibrate("bus", counts)
+        assert got.dtype == np.float64 and got.shape == counts.shape
+        assert np.array_equal(got, want)
+
+
+def test_limit_collector_is_not_read_while_a_push_runs(files, tmp_path):
+    fifo = tmp_path / "fifo"
+    os.mkfifo(fifo)
+    collector = ifgtools._ifgtools.LimitCollector(ifgtools.read_dictionary(files["dictionary"])._handle)
+    reader = threading.Thread(target=collector.push_path, args=(str(fifo),))
+    writer = os.open(fifo, os.O_RDWR)  # a writer from the start: the push's open does not wait
+    try:
+        reader.start()
+        deadline = time.monotonic() + 10
+        while True:  # until the push holds the collector, waiting for data
+            try:
+                collector.records
+            except RuntimeError:
+                break
+            assert time.monotonic() < deadline, "the records were read during a push"
+            time.sleep(0.01)
+        for read in (collector.summary, lambda: collector.values, lambda: collector.worst_severity):
+            with pytest.raises(RuntimeError, match="in use by another thread"):
+                read()
+    finally:
+        os.close(writer)
+        reader.join()
+    assert collector.records == 0 and len(collector.summary()) == 4

@@ -4,13 +4,11 @@
 // summary per channel.  The Python half is ifgtools/dictionary.py.
 #include "dictionary_binding.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -212,8 +210,7 @@ struct LimitCollector {
 
   void push_path(const std::string& path) {
     BusyGuard guard(busy);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) raise_os_error(errno, path);
+    const int fd = open_for_reading(path, path);
     FeedEnd end;
     {
       py::gil_scoped_release unlocked;

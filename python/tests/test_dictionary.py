@@ -8,6 +8,7 @@ import hashlib
 import os
 import pathlib
 import subprocess
+import sys
 import threading
 import time
 
@@ -310,3 +311,22 @@ def test_limit_collector_is_not_read_while_a_push_runs(files, tmp_path):
         os.close(writer)
         reader.join()
     assert collector.records == 0 and len(collector.summary()) == 4
+
+
+def test_check_limits_reads_a_fifo_that_a_thread_feeds(files, tmp_path):
+    """The FIFO's open waits without the interpreter's lock, so a writer
+    thread of the same interpreter gets to open it (run apart, as a lock
+    held there would hang the interpreter)."""
+    fifo = str(tmp_path / "fifo")
+    os.mkfifo(fifo)
+    script = f"""
+import threading, time, ifgtools
+def feed():
+    time.sleep(0.3)  # the check waits in its open first
+    with open({fifo!r}, "wb") as w, open({files["whole"]!r}, "rb") as r:
+        w.write(r.read())
+threading.Thread(target=feed).start()
+print(ifgtools.check_limits({fifo!r}, {files["dictionary"]!r}).status)
+"""
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, timeout=60)
+    assert (done.stdout, done.returncode) == (b"2\n", 0), done.stderr

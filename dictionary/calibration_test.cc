@@ -128,6 +128,7 @@ TEST(Calibration, ValuesThatWouldNotBeFiniteAreFound) {
       {polynomial({DBL_MAX, DBL_MAX}), flag, false},
       {table({{0, -DBL_MAX}, {1, DBL_MAX}}), flag, true},  // the points themselves
       {table({{0, -DBL_MAX}, {1, DBL_MAX}}), raw, false},  // but not on to 65535
+      {table({{0, 1e305}, {65535, 1e305}}), raw, false},   // products between the points
       {table({{0, 1e305}, {1, 1e305}}), raw, false},       // the products at 65535 overflow
       {table({{0, 1e300}, {65535, 1e300}}), raw, true},
   };

@@ -243,10 +243,11 @@ TEST_F(HkmonitorTest, FollowsAFifoAndAFileThatGrows) {
       run_program({kProgram, "-f", "-i", "0.8", "-D", dictionary_, "-F", growing});
   writer.join();
   EXPECT_EQ(followed, want);
-  // A record left unfinished when the wait runs out makes the input cut.
+  // A record left unfinished when the wait runs out makes the input cut
+  // (the shortest wait -i takes).
   write_file(growing, bytes.substr(0, bytes.size() - 10));
   const ProgramResult cut =
-      run_program({kProgram, "-f", "-i", "0.2", "-D", dictionary_, "-F", growing});
+      run_program({kProgram, "-f", "-i", "0.001", "-D", dictionary_, "-F", growing});
   EXPECT_EQ(cut.err, "Mismatch data at record 5\n");
   EXPECT_EQ(cut.status, 3);
 }

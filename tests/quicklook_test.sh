@@ -124,11 +124,6 @@ EOF
   expect_file kept4/notes $'0\tstatus changed\n2\tlost lock\n3\tlost lock'
 
   start "refusals"
-  expect_refusal 'line 1: "c3" is hexadecimal: give -X' "$quicklook" hk -o refused.png generic.txt
-  printf '146f     1 0\t-5\n' >negative.txt
-  expect_refusal '"-5" is not a hexadecimal word' "$quicklook" hk -X -o refused.png negative.txt
-  expect_refusal "-g 12:5 (hkdump) or -g 4:5 (hkrawdump)" "$quicklook" hk -D station.toml -g 5 -o refused.png hexdigits.txt
-  expect_refusal "-g wants a group letter" "$quicklook" hk -D station.toml -g 8:5 -o refused.png hexdigits.txt
   expect_refusal "empty" "$quicklook" ifg -o refused.png /dev/null
   printf '\n  \n' >blank.txt
   expect_refusal "empty" "$quicklook" ifg -o refused.png blank.txt
@@ -359,11 +354,6 @@ test_retrieve() {
   fi
 
   start "refusals"
-  expect_refusal 'line 1: "c3" is hexadecimal: give -X' "$quicklook" hk -o refused.png generic.txt
-  printf '146f     1 0\t-5\n' >negative.txt
-  expect_refusal '"-5" is not a hexadecimal word' "$quicklook" hk -X -o refused.png negative.txt
-  expect_refusal "-g 12:5 (hkdump) or -g 4:5 (hkrawdump)" "$quicklook" hk -D station.toml -g 5 -o refused.png hexdigits.txt
-  expect_refusal "-g wants a group letter" "$quicklook" hk -D station.toml -g 8:5 -o refused.png hexdigits.txt
   mkdir -p none bad empty
   expect_refusal "no such file" "$quicklook" retrieve -d none -o refused.png
   printf '1\n2\n' >bad/interferogram.dat

@@ -49,7 +49,7 @@ hkdump -m -F |logs dir,notes.txt,out,run 2.tlm,run1.tlm
 hkmonitor -|-D,-F,-f,-h,-i,-l
 hkmonitor -D n|notes.txt
 hkmonitor -D station.toml -f -i |
-quicklook hk -|-D,-c,-g,-k,-o
+quicklook hk -|-D,-X,-c,-g,-k,-o
 quicklook hk -D notes.txt -g |
 retrieve |
 retrieve -|

@@ -19,7 +19,7 @@ _tlm_option_table() {
     tlmsynth) echo "-h -c -u -g -n:word -s:word -S:word -i:word -k:word -d:word -t:word -r:word -w:word -W:word -T:word -H:word -o:file" ;;
     detsynth) echo "-h -n:word -s:word -c:word -f:word -r:word -p:word -F:word -o:file" ;;
     quicklook-ifg) echo "-n:word -o:file -k:folder" ;;
-    quicklook-hk) echo "-c:word -D:file -g:word -o:file -k:folder" ;;
+    quicklook-hk) echo "-c:word -X -D:file -g:word -o:file -k:folder" ;;
     quicklook-retrieve) echo "-d:folder -o:file -k:folder" ;;
     tlmbatch) echo "-h -r -t -j:word -o:folder -s:word -l:file -S:file -a:file" ;;
     tlm2nc) echo "-h -d:word -z:word -D:file -F:file -o:file" ;;

@@ -36,6 +36,7 @@ TEST(Detsynth, ChecksEveryOptionAndReportsWrites) {
        {{"-r", "-1"}, refused("detsynth: bad seed: -1\n")},
        {{"-p", "0"}, refused("detsynth: bad values per line: 0\n")},
        {{"-F", "tabs"}, refused("detsynth: bad form: tabs\n")},
+       {{"-n", "2", "out.det"}, refused("detsynth: bad operand: out.det\n")},
        {{"-q"}, refused("detsynth: unknown option -q\n")},
        {{"-o"}, refused("detsynth: option -o needs a value\n")},
        {{"-o", dir.path("no/such")},

@@ -94,6 +94,10 @@ int parse_options(int argc, char** argv, SynthOptions& options, const char*& pat
       default: report_option_error(out, kProgram, c, kUsage); return kExitUsage;
     }
   }
+  if (optind < argc) {  // the output goes with -o, never an operand
+    diag_printf(out, "%s: bad operand: %s\n%s", kProgram, argv[optind], kUsage);
+    return kExitUsage;
+  }
   return -1;
 }
 

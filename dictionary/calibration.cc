@@ -28,10 +28,18 @@ int segment_of(const Calibration& c, double x) {
   return low;
 }
 
-// The line through points i and i + 1 at x, weighted so that it gives
-// each point's own value exactly.
-double table_line(const Calibration& c, int i, double x) {
+// The line through points i and i + 1 at x, as a weighted sum.
+double weighted_line(const Calibration& c, int i, double x) {
   return (c.y[i] * (c.x[i + 1] - x) + c.y[i + 1] * (x - c.x[i])) / (c.x[i + 1] - c.x[i]);
+}
+
+// The same line, except at the points: the weighted sum is one ulp off
+// there for some values ((y * d) / d), so each point gives its own value as
+// written, and a count on a point whose value is a limit is at it.
+double table_line(const Calibration& c, int i, double x) {
+  if (x == c.x[i]) return c.y[i];
+  if (x == c.x[i + 1]) return c.y[i + 1];
+  return weighted_line(c, i, x);
 }
 
 // A number as the expression shows it: full precision, always with a
@@ -85,8 +93,11 @@ bool calibration_is_finite(const Calibration& c, FormRange range) {
   if (c.kind == CalibrationKind::kTable) {
     // Each line and each product in it is largest at an end of its stretch:
     // a point, or an end of the range.
+    // The weighted sum, not the points' own values: its products are what
+    // may overflow between the points.
     for (int i = 0; i + 1 < c.count; ++i) {
-      if (!std::isfinite(table_line(c, i, c.x[i])) || !std::isfinite(table_line(c, i, c.x[i + 1])))
+      if (!std::isfinite(weighted_line(c, i, c.x[i])) ||
+          !std::isfinite(weighted_line(c, i, c.x[i + 1])))
         return false;
     }
     for (int x : {range.low, range.high}) {

@@ -69,6 +69,17 @@ TEST(Calibration, HandComputedValues) {
   }
 }
 
+// A point's value exactly as written, so that a count on a point whose
+// value equals a limit is at the limit, not one ulp past it.
+TEST(Calibration, TablePointsGiveTheirOwnValueExactly) {
+  const Calibration tenths = table({{0, 0.0}, {1, 0.1}, {4, 1.0}});  // 0.1 * 3 / 3 != 0.1
+  const std::vector<Point> points = {
+      {&tenths, 0, 0.0}, {&tenths, 1, 0.1}, {&tenths, 4, 1.0},
+      {&kThermistor, 0, -60}, {&kThermistor, 1200, -20}, {&kThermistor, 4095, 70},
+  };
+  for (const Point& p : points) EXPECT_EQ(calibrate(*p.calibration, p.decoded), p.want) << p.decoded;
+}
+
 // The expression evaluated by awk for each decoded value.
 std::vector<double> awk_values(const Calibration& c, const std::vector<int>& decoded) {
   char expression[8192];
@@ -117,6 +128,7 @@ TEST(Calibration, ValuesThatWouldNotBeFiniteAreFound) {
       {polynomial({DBL_MAX, DBL_MAX}), flag, false},
       {table({{0, -DBL_MAX}, {1, DBL_MAX}}), flag, true},  // the points themselves
       {table({{0, -DBL_MAX}, {1, DBL_MAX}}), raw, false},  // but not on to 65535
+      {table({{0, 1e305}, {65535, 1e305}}), raw, false},   // products between the points
       {table({{0, 1e305}, {1, 1e305}}), raw, false},       // the products at 65535 overflow
       {table({{0, 1e300}, {65535, 1e300}}), raw, true},
   };

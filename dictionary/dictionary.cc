@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -164,8 +165,9 @@ bool Reader::read_text(const toml::table& t, const char* key, char* out, size_t 
   if (s.size() >= size) {
     return fail(line_of(*node), key, "longer than %zu bytes", size - 1);
   }
-  if (s.find_first_of("\t\n\r") != std::string::npos) {
-    return fail(line_of(*node), key, "holds a tab or line break");
+  // A NUL would cut the name or units short where they are printed.
+  if (s.find_first_of(std::string_view("\t\n\r\0", 4)) != std::string::npos) {
+    return fail(line_of(*node), key, "holds a tab, line break or NUL");
   }
   std::memcpy(out, s.c_str(), s.size() + 1);
   return true;

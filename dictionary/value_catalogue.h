@@ -4,8 +4,10 @@
 // number, its decoded form, and the place it takes among the numbers of
 // the group's line.  The time prefix of the engineering lines is a group
 // of its own here; the generic group covers channels 0 to 107 of either
-// column.  Everything is derived from the two group tables, so that a
-// dictionary can name exactly what the dumps decode.
+// column.  The listed groups are derived from the two group tables; the
+// time prefix and the fast sap group, which the tables do not list, are
+// written out beside them by hand, following the dumps' own reading of
+// them, so that a dictionary can name exactly what the dumps decode.
 #ifndef DICTIONARY_VALUE_CATALOGUE_H_
 #define DICTIONARY_VALUE_CATALOGUE_H_
 

@@ -2,8 +2,11 @@
 // numbers per subframe.  Every subframe has its own sync search; the
 // group's channel positions are placed anew only when the sync row found
 // differs from the one they were last placed for.  The run starts as if
-// placed for row -1 with every position 0, so subframes without a sync row
-// read word 0 of the subframe for every channel until a row is found.
+// placed for row -1 but with every position 0, so until a sync row is
+// found, subframes without one read word 0 of the subframe for every
+// channel, except the engineering fast sap group, which reads its words
+// twelve rows after their channels' rows: word 192 (row 12).  Once a row
+// has been found, a subframe without one is read as placed for row -1.
 // hkdump and hkrawdump write the lines as text; the Python module hands
 // them over as arrays.
 #ifndef HKDUMP_DUMP_RUN_H_

@@ -57,7 +57,7 @@ const std::vector<double> kSteady = {28, 28.5, 29, 29.5, 30};
 const std::vector<double> kDrift = {28, 29, 30, 31, 32};
 const std::vector<double> kStep = {28, 29, 36, 36, 29};
 
-const std::string kSummaryHead = "#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\n";
+const std::string kSummaryHead = "#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\tworst_state\n";
 
 class HkmonitorTest : public ::testing::Test {
  protected:
@@ -74,6 +74,9 @@ TEST_F(HkmonitorTest, CommandLine) {
             0u);
   const auto refused = [&](const std::string& why) {
     return ProgramResult{"", "hkmonitor: " + why + "\n" + usage.out, 3};
+  };
+  const auto bad_idle = [&](const std::string& v) {
+    return refused("-i wants a number of seconds from 0.001, not '" + v + "'");
   };
   const std::string no_limits =
       dir_.put("names.toml", kDictionary.substr(0, kDictionary.find("polynomial")));
@@ -92,11 +95,12 @@ TEST_F(HkmonitorTest, CommandLine) {
           {{"-D", dictionary_, "-F", data, "extra"},
            refused("operands are not taken (the file goes with -F)")},
           {{"-D", dictionary_, "-l", "-F", data}, refused("-l takes the dictionary alone")},
-          {{"-D", dictionary_, "-F", data, "-f", "-i", "0"},
-           {"", "hkmonitor: -i wants a number of seconds above 0, not '0'\n" + usage.out, 3}},
-          {{"-D", dictionary_, "-F", data, "-f", "-i", "1x"},
-           {"", "hkmonitor: -i wants a number of seconds above 0, not '1x'\n" + usage.out, 3}},
-          {{"-q"}, {"", kProgram + ": invalid option -- 'q'\n" + usage.out, 3}},
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "0"}, bad_idle("0")},
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "1x"}, bad_idle("1x")},
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "1e-10"}, bad_idle("1e-10")},  // 0 ns: no limit
+          {{"-D", dictionary_, "-F", data, "-f", "-i", "0.0009"}, bad_idle("0.0009")},
+          {{"-q"}, refused("unknown option -q")},
+          {{"-D", dictionary_, "-F"}, refused("option -F needs a value")},
           {{"-D", missing, "-F", data},
            {"", "hkmonitor: " + missing + ": No such file or directory\n", 3}},
           {{"-D", dir_.put("bad.toml", "[[channel]]\nname = 7\n"), "-F", data},
@@ -239,10 +243,11 @@ TEST_F(HkmonitorTest, FollowsAFifoAndAFileThatGrows) {
       run_program({kProgram, "-f", "-i", "0.8", "-D", dictionary_, "-F", growing});
   writer.join();
   EXPECT_EQ(followed, want);
-  // A record left unfinished when the wait runs out makes the input cut.
+  // A record left unfinished when the wait runs out makes the input cut
+  // (the shortest wait -i takes).
   write_file(growing, bytes.substr(0, bytes.size() - 10));
   const ProgramResult cut =
-      run_program({kProgram, "-f", "-i", "0.2", "-D", dictionary_, "-F", growing});
+      run_program({kProgram, "-f", "-i", "0.001", "-D", dictionary_, "-F", growing});
   EXPECT_EQ(cut.err, "Mismatch data at record 5\n");
   EXPECT_EQ(cut.status, 3);
 }

@@ -6,12 +6,13 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "command_line.h"
 #include "diag.h"
 #include "exit_status.h"
 
 namespace {
 
-constexpr const char kOptions[] = "hD:F:fi:l";
+constexpr const char kOptions[] = ":hD:F:fi:l";
 
 constexpr const char kUsage[] =
     "usage: hkmonitor [-h] -D DICTIONARY -F FILE [-f] [-i SECONDS]\n"
@@ -25,7 +26,9 @@ constexpr const char kUsage[] =
     "exit status: 0 every limited channel stayed GREEN, 1 a YELLOW state was seen,\n"
     "2 a RED one, 3 unknown (bad command line or dictionary, input unreadable or cut)\n";
 
-// The most seconds -i takes: a year.
+// The seconds -i takes: from a millisecond (less would round to no limit
+// at all) to a year.
+constexpr double kMinIdleSeconds = 0.001;
 constexpr double kMaxIdleSeconds = 365.0 * 24 * 3600;
 
 int usage_error(OutBuffer& out, const char* what) {
@@ -38,6 +41,7 @@ int usage_error(OutBuffer& out, const char* what) {
 int parse_monitor_options(int argc, char** argv, MonitorSettings& settings, OutBuffer& out) {
   settings = MonitorSettings{nullptr, nullptr, false, 0, false};
   optind = 0;
+  opterr = 0;  // the complaints below name the program, not argv[0]
   int c;
   while ((c = getopt(argc, argv, kOptions)) != -1) {
     switch (c) {
@@ -49,9 +53,10 @@ int parse_monitor_options(int argc, char** argv, MonitorSettings& settings, OutB
         char* end;
         errno = 0;
         const double v = std::strtod(optarg, &end);
-        if (end == optarg || *end != '\0' || errno != 0 || !(v > 0) || v > kMaxIdleSeconds) {
-          diag_printf(out, "hkmonitor: -i wants a number of seconds above 0, not '%s'\n%s", optarg,
-                      kUsage);
+        if (end == optarg || *end != '\0' || errno != 0 || !(v >= kMinIdleSeconds) ||
+            v > kMaxIdleSeconds) {
+          diag_printf(out, "hkmonitor: -i wants a number of seconds from 0.001, not '%s'\n%s",
+                      optarg, kUsage);
           return kMonitorUnknown;
         }
         settings.idle_seconds = v;
@@ -60,7 +65,7 @@ int parse_monitor_options(int argc, char** argv, MonitorSettings& settings, OutB
       case 'h':
         out_puts(out, kUsage);
         return finish_output(out, "hkmonitor") ? kExitOk : kMonitorUnknown;
-      default: diag_puts(out, kUsage); return kMonitorUnknown;  // getopt has said what was wrong
+      default: report_option_error(out, "hkmonitor", c, kUsage); return kMonitorUnknown;
     }
   }
   if (optind < argc) return usage_error(out, "operands are not taken (the file goes with -F)");

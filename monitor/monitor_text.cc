@@ -20,7 +20,7 @@ void value_with_units(char* out, size_t size, double value, const char* units) {
 
 }  // namespace
 
-const char kSummaryHeader[] = "#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\n";
+const char kSummaryHeader[] = "#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\tworst_state\n";
 
 const char kListingHeader[] =
     "#name\tunits\tcolumn\tgroup\tnumber\tform\tplace\tcalibration\tred_low\tyellow_low\t"

@@ -51,7 +51,7 @@ expected=$work/expected-files
   echo usr/lib/libtlmframe.a
   echo usr/lib/pkgconfig/tlmframe.pc
   if [ -n "$python" ]; then
-    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' __init__.py _product_files.py archive.py dictionary.py
+    printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' __init__.py _product_files.py _results.py archive.py dictionary.py
     printf 'usr/lib/python3/dist-packages/ifgtools/%s\n' _ifgtools.pyi py.typed
     echo 'usr/lib/python3/dist-packages/ifgtools/_ifgtools.*.so'
   fi

@@ -4,18 +4,19 @@
 // summary per channel.  The Python half is ifgtools/dictionary.py.
 #include "dictionary_binding.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
-#include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "bytes_view.h"
 #include "growing_array.h"
@@ -73,14 +74,37 @@ struct PyDictionary {
         "line"_a = e.line);
   }
 
-  // The calibrated values of an array of counts.
-  py::array_t<double> calibrate_counts(
-      int index, py::array_t<int32_t, py::array::c_style | py::array::forcecast> counts) const {
+  // The calibrated values of an array of counts: integers that a 32-bit
+  // count holds, others refused rather than cut or wrapped on the way in.
+  py::array_t<double> calibrate_counts(int index, const py::array& counts) const {
     const Calibration& c = entry(index).calibration;
-    py::array_t<double> out(counts.request().shape);
+    const char kind = counts.dtype().kind();
+    if (kind != 'i' && kind != 'u') {
+      throw py::type_error("ifgtools: counts must be integers, not " +
+                           py::str(counts.dtype()).cast<std::string>());
+    }
+    // Unsigned 64-bit counts are read as they are: a cast to signed would
+    // wrap the largest into range.
+    if (kind == 'u' && counts.itemsize() == 8) return calibrated<uint64_t>(c, counts);
+    return calibrated<int64_t>(c, counts);
+  }
+
+ private:
+  template <typename T>
+  static py::array_t<double> calibrated(const Calibration& c, const py::array& counts) {
+    const auto in = py::array_t<T, py::array::c_style | py::array::forcecast>::ensure(counts);
+    if (!in) throw py::error_already_set();
+    py::array_t<double> out(std::vector<py::ssize_t>(counts.shape(), counts.shape() + counts.ndim()));
     double* o = out.mutable_data();
-    const int32_t* in = counts.data();
-    for (py::ssize_t k = 0; k < counts.size(); ++k) o[k] = calibrate(c, in[k]);
+    const T* v = in.data();
+    for (py::ssize_t k = 0; k < in.size(); ++k) {
+      const bool below = std::is_signed_v<T> && v[k] < static_cast<T>(INT32_MIN);
+      if (below || v[k] > static_cast<T>(INT32_MAX)) {
+        throw py::value_error("ifgtools: count " + std::to_string(v[k]) +
+                              " lies outside the 32-bit counts");
+      }
+      o[k] = calibrate(c, static_cast<int>(v[k]));
+    }
     return out;
   }
 };
@@ -186,8 +210,7 @@ struct LimitCollector {
 
   void push_path(const std::string& path) {
     BusyGuard guard(busy);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) raise_os_error(errno, path);
+    const int fd = open_for_reading(path, path);
     FeedEnd end;
     {
       py::gil_scoped_release unlocked;
@@ -213,7 +236,8 @@ struct LimitCollector {
 
   // Per limited channel: entry, values in GREEN, YELLOW, RED, and the
   // worst count, value and zone (None before any value).
-  py::list summary() const {
+  py::list summary() {
+    BusyGuard guard(busy);
     py::list out;
     for (int i = 0; i < run->watch_count; ++i) {
       const Watch& w = run->watches[i];
@@ -244,9 +268,21 @@ void bind_dictionary(py::module_& m) {
       .def("push_path", &LimitCollector::push_path, "path"_a)
       .def("take", &LimitCollector::take)
       .def("summary", &LimitCollector::summary)
-      .def_property_readonly("records", [](const LimitCollector& c) { return c.run->records; })
-      .def_property_readonly("values", [](const LimitCollector& c) { return c.run->values; })
+      // Read under the guard too: a push in another thread moves them.
+      .def_property_readonly("records",
+                             [](LimitCollector& c) {
+                               BusyGuard guard(c.busy);
+                               return c.run->records;
+                             })
+      .def_property_readonly("values",
+                             [](LimitCollector& c) {
+                               BusyGuard guard(c.busy);
+                               return c.run->values;
+                             })
       .def_property_readonly("worst_severity",
-                             [](const LimitCollector& c) { return c.run->worst_severity; })
+                             [](LimitCollector& c) {
+                               BusyGuard guard(c.busy);
+                               return c.run->worst_severity;
+                             })
       .def_readonly("partial_bytes", &LimitCollector::partial_bytes);
 }

@@ -5,8 +5,10 @@
 # words turned into numbers), the start of every file to the file `starts`
 # (x <TAB> file number), and answers with the values per line, the kind of
 # text, the first and last record, the number of lines and of files.
-# `column` (0 for all) is the one value asked for; `names` the files' names
-# for the messages, separated by newlines.  Run with FS = tab.
+# `column` (0 for all) is the one value asked for; `hexwords` 1 when a
+# generic word was written in hexadecimal (-X), which its text cannot tell
+# when no letter happens to be in it; `names` the files' names for the
+# messages, separated by newlines.  Run with FS = tab.
 
 function hex(s,    v, i) {
   v = 0
@@ -42,7 +44,8 @@ hk_offset_line($0) { raw = 1; next }
   if (count == 0) { count = k; form = NF }
   else if (k != count || NF != form) refuse(where() " holds another group than the lines before it")
   for (i = 1; i <= k; i++) {
-    if (value[i] ~ /[a-f]/) letters = 1
+    if (value[i] ~ /[a-f]/ && !letters) letters = where() ": \"" value[i] "\""
+    if (value[i] ~ /^-/ && !negative) negative = where() ": \"" value[i] "\""
     if (!hk_value(value[i])) refuse(where() ": \"" value[i] "\" is not a value")
   }
   if (column > k) refuse("column " column " asked for, but the lines hold " k " values")
@@ -59,9 +62,11 @@ hk_offset_line($0) { raw = 1; next }
 END {
   if (refused) exit 0
   if (n == 0) refuse("input has no hkdump or hkrawdump lines")
-  # Hexadecimal: hkrawdump lines (several words, or ait affset lines), or a
-  # generic word with letters in it.
-  ashex = (form == 2 && (count > 1 || raw || letters))
+  # Hexadecimal: hkrawdump's groups (several words, or ait affset lines),
+  # and a generic word when -X says so; never guessed from its letters.
+  ashex = (form == 2 && (count > 1 || raw || hexwords))
+  if (letters && !ashex) refuse(letters " is hexadecimal: give -X if the generic word was written in hexadecimal")
+  if (negative && ashex) refuse(negative " is not a hexadecimal word")
   for (j = 1; j <= n; j++) {
     if (ashex) {
       m = split(lines[j], f, "\t")

@@ -5,12 +5,14 @@
 #       ifgextract output: the two detectors (or the carriage) of one
 #       interferogram against sample index, lost lock and status changes
 #       marked.  Default: the first interferogram of the input.
-#   quicklook hk [-c COLUMN] [-D DICTIONARY -g GROUP] [-o FILE.png] [-k DIR] [FILE|-]...
+#   quicklook hk [-c COLUMN] [-X] [-D DICTIONARY -g GROUP] [-o FILE.png] [-k DIR] [FILE|-]...
 #       hkdump or hkrawdump output: the group's values (or the one value
 #       column COLUMN, counted from 1) against record number; several
-#       files make one trend, each file's start marked.  With a channel
-#       dictionary and the group the lines hold (hkdump's option letter,
-#       or the channel number of -g), the curves are the values the
+#       files make one trend, each file's start marked.  -X: the generic
+#       word was written in hexadecimal (hkdump -X, hkrawdump -X).  With a
+#       channel dictionary and the group the lines hold (hkdump's option
+#       letter, or 12:N or 4:N for generic channel N as hkdump or
+#       hkrawdump read it from column 12 or 4), the curves are the values the
 #       dictionary names, calibrated, labelled with name and units (the
 #       dictionary read by hkmonitor -l: beside quicklook, on PATH, or
 #       named by $HKMONITOR).
@@ -37,7 +39,7 @@ readonly WIDTH=1000 HEIGHT=600
 usage() {
   cat >&2 <<'EOF'
 usage: quicklook ifg [-n INTERFEROGRAM] [-o FILE.png] [-k DIR] [FILE|-]
-       quicklook hk [-c COLUMN] [-D DICTIONARY -g GROUP] [-o FILE.png] [-k DIR] [FILE|-]...
+       quicklook hk [-c COLUMN] [-X] [-D DICTIONARY -g GROUP] [-o FILE.png] [-k DIR] [FILE|-]...
        quicklook retrieve [-d DIR] [-o FILE.png] [-k DIR]
 EOF
   exit 2
@@ -179,16 +181,21 @@ monitor_program() {
 # sets names (one gnuplot word per value, "name (units)") and calibration
 # (an expression in i, the value, and x, its count).  The dictionary's
 # entries for the group in the column of the text are found by their place
-# on the line: after hkdump's time prefix, or first on hkrawdump's.
+# on the line: after hkdump's time prefix, or first on hkrawdump's.  A
+# group's column follows from the lines (hkrawdump's words or hkdump's
+# values); a generic channel's is given with it (-g 12:N or 4:N), as one
+# word on a line does not tell which program wrote it.
 dictionary_labels() {
-  local dictionary=$1 group=$2 kind=$3 values=$4 listing column number="" first=4
-  listing=$("$(monitor_program)" -D "$dictionary" -l) || exit 1
+  local dictionary=$1 group=$2 kind=$3 values=$4 listing m column number="" first=4
+  m=$(monitor_program) || exit 2
+  listing=$("$m" -D "$dictionary" -l) || exit 1
   column=12
   [ "$kind" = "raw words" ] && { column=4; first=0; }
   case $group in
     f) group=fast_sap ;; s) group=slow_sap ;; p) group=pressure ;; m) group=mask_temperature ;;
     v) group=voltage_monitors ;; x) group=auxiliary_detector ;;
-    *) number=$group group=generic first=0 ;;
+    *) column=${group%%:*} number=${group#*:} group=generic first=0
+       [ "$values" -eq 1 ] || die "-g $column:$number names one generic channel, but the lines hold $values values" ;;
   esac
   local labels
   labels=$(awk -F '\t' -v column="$column" -v group="$group" -v number="$number" -v first="$first" \
@@ -212,16 +219,20 @@ dictionary_labels() {
 }
 
 plot_hk() {
-  local column=0 dictionary="" group="" opt
+  local column=0 dictionary="" group="" hexwords=0 opt
   output=hk.png
-  while getopts ':c:D:g:o:k:' opt; do
+  while getopts ':c:D:g:o:k:X' opt; do
     case $opt in
       k) keep=$OPTARG ;;
       c) is_count "$OPTARG" && [ "$OPTARG" -ge 1 ] || die "-c wants a column number from 1, not '$OPTARG'"
          column=$OPTARG ;;
       D) dictionary=$OPTARG ;;
-      g) [[ $OPTARG =~ ^([fspmvx]|-?[0-9]+)$ ]] || die "-g wants a group letter (f s p m v x) or a channel number, not '$OPTARG'"
+      g) [[ $OPTARG =~ ^-?[0-9]+$ ]] &&
+           die "-g $OPTARG: say which column generic channel $OPTARG was read from: -g 12:$OPTARG (hkdump) or -g 4:$OPTARG (hkrawdump)"
+         [[ $OPTARG =~ ^([fspmvx]|(12|4):-?[0-9]+)$ ]] ||
+           die "-g wants a group letter (f s p m v x) or COLUMN:CHANNEL (12:N or 4:N), not '$OPTARG'"
          group=$OPTARG ;;
+      X) hexwords=1 ;;
       o) output=$OPTARG ;;
       *) usage ;;
     esac
@@ -242,7 +253,7 @@ plot_hk() {
 
   local fields values kind first last lines files name_for_messages=$source_name
   [ $file -eq 1 ] || name_for_messages=""
-  fields=$(check_text "$name_for_messages" hk.awk -F '\t' -v column="$column" -v data="$work/data" \
+  fields=$(check_text "$name_for_messages" hk.awk -F '\t' -v column="$column" -v hexwords="$hexwords" -v data="$work/data" \
     -v starts="$work/starts" -v names="$names_list" "${inputs[@]}") || exit 1
   IFS='|' read -r values kind first last lines files <<<"$fields"
 

@@ -167,9 +167,15 @@ EOF
   expect_file km/data $'1\t1875\t1886\t493\t1842\t1850\t1856\t1870\t1\n1.33333\t1875\t1888\t493\t1841\t1852\t1854\t1866\t0'
   [ "$(key_entries km)" = "ch 53 flag" ] || fail "-c 8 is not channel 53 alone: $(key_entries km | tr '\n' ,)"
 
+  # A generic word's base is given (-X), never guessed from its letters.
   printf '146f     1 0\tc3\n146f     1 1\t100\n' >generic.txt
-  "$quicklook" hk -o generic.png -k kg generic.txt || fail "status $?"
+  "$quicklook" hk -X -o generic.png -k kg generic.txt || fail "status $?"
   expect_file kg/data $'1\t195\n1.33333\t256'
+  printf '146f     1 0\t105\n' >hexdigits.txt
+  "$quicklook" hk -X -o generic.png -k kx hexdigits.txt || fail "status $?"
+  expect_file kx/data $'1\t261'
+  "$quicklook" hk -o generic.png -k kd hexdigits.txt || fail "status $?"
+  expect_file kd/data $'1\t105'
 
   start "hkrawdump words and ait affset lines written by hand"
   cat >raw.txt <<'EOF'
@@ -253,6 +259,33 @@ EOF
     printf '146f     1 0\t842 7d0 222 201\n' >rawp.txt
     HKMONITOR=$hkmonitor "$quicklook" hk -D station.toml -g p -o raw-named.png -k krn rawp.txt || fail "status $?"
     [ "$(key_entries krn | head -1)" = "gauge_a_word (count)" ] || fail "raw key: $(key_entries krn | tr '\n' ,)"
+    # A generic channel's entry is the one of the column given with it.
+    cat >>station.toml <<'EOF'
+[[channel]]
+name = "eng5"
+description = "generic channel 5, engineering word"
+units = "V"
+column = 12
+group = "generic"
+number = 5
+form = "raw"
+[[channel]]
+name = "raw5"
+description = "generic channel 5, raw word"
+units = "count"
+column = 4
+group = "generic"
+number = 5
+form = "raw"
+EOF
+    local g
+    for g in "12:5 eng5 (V)" "4:5 raw5 (count)"; do
+      HKMONITOR=$hkmonitor "$quicklook" hk -D station.toml -g "${g%% *}" -o generic.png -k kgn hexdigits.txt ||
+        fail "-g ${g%% *}: status $?"
+      [ "$(key_entries kgn)" = "${g#* }" ] || fail "-g ${g%% *} key: $(key_entries kgn)"
+    done
+    expect_refusal "names one generic channel, but the lines hold 4 values" \
+      env HKMONITOR="$hkmonitor" "$quicklook" hk -D station.toml -g 12:5 -o refused.png pressure.txt
     # A fault of the dictionary is told as hkmonitor tells it.
     printf '[[channel]]\nname = 3\n' >bad.toml
     local err
@@ -260,11 +293,20 @@ EOF
     [ $? -eq 1 ] && [ "$err" = "hkmonitor: bad.toml:2: channel[1].name: wants a string, not an integer" ] ||
       fail "dictionary fault told as: $err"
     [ ! -e refused.png ] || fail "a picture was left behind"
+    # No hkmonitor anywhere is a usage error (2), told once.
+    err=$(HKMONITOR="" PATH=/usr/bin:/bin "$quicklook" hk -D station.toml -g p -o refused.png pressure.txt 2>&1 >/dev/null)
+    [ $? -eq 2 ] && [ "$err" = "quicklook: -D needs hkmonitor to read the dictionary: not found beside quicklook or on PATH (or set HKMONITOR)" ] ||
+      fail "no hkmonitor told as: $err"
   else
     echo "hkmonitor is not built: the dictionary cases left out"
   fi
 
   start "refusals"
+  expect_refusal 'line 1: "c3" is hexadecimal: give -X' "$quicklook" hk -o refused.png generic.txt
+  printf '146f     1 0\t-5\n' >negative.txt
+  expect_refusal '"-5" is not a hexadecimal word' "$quicklook" hk -X -o refused.png negative.txt
+  expect_refusal "-g 12:5 (hkdump) or -g 4:5 (hkrawdump)" "$quicklook" hk -D station.toml -g 5 -o refused.png hexdigits.txt
+  expect_refusal "-g wants a group letter" "$quicklook" hk -D station.toml -g 8:5 -o refused.png hexdigits.txt
   expect_refusal "-D wants -g" "$quicklook" hk -D station.toml -o refused.png pressure.txt
   expect_refusal "-g goes with -D" "$quicklook" hk -g p -o refused.png pressure.txt
   expect_refusal "-g wants a group letter" "$quicklook" hk -D station.toml -g q -o refused.png pressure.txt

@@ -200,6 +200,7 @@ TEST(SynthCommand, ChecksEveryOptionAndReportsWrites) {
                 {{"-s", "108"}, refused("tlmsynth: bad sync rows: 108\n")},
                 {{"-T", "24:00:00"}, refused("tlmsynth: bad time of day: 24:00:00\n")},
                 {{"-H", "68=1"}, refused("tlmsynth: bad drifting channel: 68=1\n")},
+                {{"-n", "2", "out.tlm"}, refused("tlmsynth: bad operand: out.tlm\n")},
                 {{"-z"}, refused("tlmsynth: unknown option -z\n")},
                 {{"-n"}, refused("tlmsynth: option -n needs a value\n")},
                 {{"-o", dir.path("no/such")},

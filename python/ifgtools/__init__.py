@@ -39,6 +39,7 @@ from numpy.typing import NDArray
 
 from . import _ifgtools
 from . import dictionary as _dictionary
+from ._results import END_OF_DATA, READ_ERROR, TRUNCATED, _end_of, _Result
 from .dictionary import Dictionary, LimitCheck, check_limits, read_dictionary
 from .archive import open_campaign, open_product  # these need xarray, netCDF4 and dask
 
@@ -56,13 +57,6 @@ LOST_LOCK: int = _ifgtools.LOST_LOCK
 """Notice kind: the sync row moved ("#lost lock")."""
 STATUS_CHANGED: int = _ifgtools.STATUS_CHANGED
 """Notice kind: the status bit changed ("#status changed")."""
-
-END_OF_DATA = "end of data"
-"""The data ended after a whole record ("No bytes read", "No data")."""
-TRUNCATED = "truncated"
-"""The data ended inside a record ("Byte mismatch", "Mismatch data")."""
-READ_ERROR = "read error"
-"""A read failed ("Error reading", "Read error"); the functions raise OSError."""
 
 RECORD_BYTES: int = _ifgtools.RECORD_BYTES
 """Bytes of one raw telemetry record."""
@@ -136,33 +130,6 @@ def _feed(collector: _Collector, source: Source, wanted: Callable[[], bool] = la
             collector.push(view[:n])
     else:
         collector.push(data)
-
-
-def _end_of(partial_bytes: int) -> str:
-    return TRUNCATED if partial_bytes > 0 else END_OF_DATA
-
-
-# ---- Results -----------------------------------------------------------------
-
-
-class _Result:
-    """What the result objects share: fields set in the order of their
-    __slots__, and a short repr."""
-
-    __slots__: tuple[str, ...] = ()
-
-    def __init__(self, *values: Any) -> None:
-        for name, value in zip(self.__slots__, values, strict=True):
-            setattr(self, name, value)
-
-    def __repr__(self) -> str:
-        fields = ", ".join(f"{name}={_brief(getattr(self, name))}" for name in self.__slots__)
-        return f"{type(self).__name__}({fields})"
-
-
-def _brief(value: Any) -> str:
-    shape = getattr(value, "shape", None)
-    return f"<array {shape}>" if shape is not None else repr(value)
 
 
 # ---- Records ---------------------------------------------------------------

@@ -20,6 +20,7 @@ import os
 import numpy as np
 
 from . import _ifgtools
+from ._results import _end_of, _Result
 
 STATES = ("GREEN", "YELLOW", "RED")
 """The states of a limited channel, by severity."""
@@ -31,24 +32,7 @@ _GROUPS = {"f": "fast_sap", "s": "slow_sap", "p": "pressure", "m": "mask_tempera
            "v": "voltage_monitors", "x": "auxiliary_detector"}
 
 
-class _Fields:
-    """Fields set in the order of __slots__, and a short repr."""
-
-    __slots__ = ()
-
-    def __init__(self, *values):
-        for name, value in zip(self.__slots__, values, strict=True):
-            setattr(self, name, value)
-
-    def __repr__(self):
-        def brief(v):
-            shape = getattr(v, "shape", None)
-            return f"<array {shape}>" if shape is not None else repr(v)
-        fields = ", ".join(f"{n}={brief(getattr(self, n))}" for n in self.__slots__)
-        return f"{type(self).__name__}({fields})"
-
-
-class Channel(_Fields):
+class Channel(_Result):
     """One entry of a dictionary.
 
     name, description, units   as the file gives them
@@ -152,7 +136,7 @@ SUMMARY_DTYPE = np.dtype([
     ("red", "<i8"), ("worst", "<f8"), ("worst_decoded", "<i4"), ("worst_state", "U6")])
 
 
-class LimitCheck(_Fields):
+class LimitCheck(_Result):
     """What hkmonitor finds over a telemetry stream, as arrays.
 
     transitions    one element per line hkmonitor writes for a state change,
@@ -170,7 +154,7 @@ class LimitCheck(_Fields):
                    green, yellow and red, the worst value (NaN when none),
                    its count and its zone's state ("" when none).
     last_record    the number of the last whole record.
-    end            "end of data" or "truncated".
+    end            END_OF_DATA or TRUNCATED.
     partial_bytes  bytes of a cut last record, else 0.
     status         hkmonitor's exit status: 0 every channel stayed green, 1
                    a yellow state was seen, 2 a red one, 3 the input was cut.
@@ -212,4 +196,4 @@ def check_limits(source, dictionary):
     partial = collector.partial_bytes
     status = 3 if partial > 0 else collector.worst_severity
     return LimitCheck(transitions, summary, collector.records,
-                      "truncated" if partial > 0 else "end of data", partial, status)
+                      _end_of(partial), partial, status)

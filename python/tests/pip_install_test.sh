@@ -33,7 +33,7 @@ status_before=$(git_status)
 start "python3 -m build --wheel --no-isolation"
 if "$python" -m build --wheel --no-isolation --outdir "$tmp/dist" "$source_dir" >"$tmp/build.log" 2>&1; then
   files=$("$python" -m zipfile -l "$tmp"/dist/ifgtools-*.whl | awk 'NR > 1 { print $1 }' | grep -v dist-info/ | sort)
-  want=$(printf 'ifgtools/%s\n' __init__.py _ifgtools.pyi _product_files.py archive.py dictionary.py py.typed | sort)
+  want=$(printf 'ifgtools/%s\n' __init__.py _ifgtools.pyi _product_files.py _results.py archive.py dictionary.py py.typed | sort)
   so=$(grep -c '^ifgtools/_ifgtools\..*\.so$' <<<"$files")
   [ "$(grep -v '\.so$' <<<"$files")" = "$want" ] && [ "$so" = 1 ] ||
     fail "the wheel holds: $(echo $files)"

@@ -8,6 +8,9 @@ import hashlib
 import os
 import pathlib
 import subprocess
+import sys
+import threading
+import time
 
 import numpy as np
 import pytest
@@ -88,7 +91,7 @@ def monitor_text(check):
             t["record"], t["subframe"], t["hours"], t["minutes"], t["seconds"], t["name"],
             value(t["value"], t["units"]), t["state"], "above" if t["above"] else "below",
             t["limit"], "%.6g" % t["limit_value"]))
-    out.append("#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\n")
+    out.append("#channel\tvalues\tGREEN\tYELLOW\tRED\tworst\tworst_state\n")
     for s in check.summary:
         worst = "-\t-" if s["worst_state"] == "" else value(s["worst"], s["units"]) + "\t" + s["worst_state"]
         out.append("%s\t%d\t%d\t%d\t%d\t%s\n" % (s["name"], s["values"], s["green"], s["yellow"],
@@ -257,3 +260,73 @@ def test_tlm2nc_names_and_calibrates_as_housekeeping(named_products, name):
         for v in ds.variables.values():
             v.attrs.pop("value_names", None)
     xr.testing.assert_identical(hk, plain)
+
+
+COUNTS = [  # counts of "bus" (0.01 V a count), and what calibrate gives or raises
+    (np.array([-2**31, 0, 2**31 - 1]), np.array([-2**31, 0, 2**31 - 1]) * 0.01),
+    (np.array([[7, 8], [9, 10]], np.uint16), np.array([[7, 8], [9, 10]]) * 0.01),
+    (np.array([2**31 - 1], np.uint64), np.array([2**31 - 1]) * 0.01),
+    (np.array([2**31]), (ValueError, "count 2147483648 lies outside the 32-bit counts")),
+    (np.array([-2**31 - 1]), (ValueError, "count -2147483649 lies outside")),
+    (np.array([2**40]), (ValueError, "count 1099511627776 lies outside")),
+    (np.array([2**64 - 1], np.uint64), (ValueError, "count 18446744073709551615 lies outside")),
+    (np.array([1.5]), (TypeError, "counts must be integers, not float64")),
+    (np.array([2.0], np.float32), (TypeError, "not float32")),
+    (np.array([True]), (TypeError, "not bool")),
+]
+
+
+@pytest.mark.parametrize("counts, want", COUNTS)
+def test_calibrate_takes_32_bit_counts_only(files, counts, want):
+    d = ifgtools.read_dictionary(files["dictionary"])
+    if isinstance(want, tuple):
+        with pytest.raises(want[0], match=want[1]):
+            d.calibrate("bus", counts)
+    else:
+        got = d.calibrate("bus", counts)
+        assert got.dtype == np.float64 and got.shape == counts.shape
+        assert np.array_equal(got, want)
+
+
+def test_limit_collector_is_not_read_while_a_push_runs(files, tmp_path):
+    fifo = tmp_path / "fifo"
+    os.mkfifo(fifo)
+    collector = ifgtools._ifgtools.LimitCollector(ifgtools.read_dictionary(files["dictionary"])._handle)
+    reader = threading.Thread(target=collector.push_path, args=(str(fifo),))
+    writer = os.open(fifo, os.O_RDWR)  # a writer from the start: the push's open does not wait
+    try:
+        reader.start()
+        deadline = time.monotonic() + 10
+        while True:  # until the push holds the collector, waiting for data
+            try:
+                collector.records
+            except RuntimeError:
+                break
+            assert time.monotonic() < deadline, "the records were read during a push"
+            time.sleep(0.01)
+        for read in (collector.summary, lambda: collector.values, lambda: collector.worst_severity):
+            with pytest.raises(RuntimeError, match="in use by another thread"):
+                read()
+    finally:
+        os.close(writer)
+        reader.join()
+    assert collector.records == 0 and len(collector.summary()) == 4
+
+
+def test_check_limits_reads_a_fifo_that_a_thread_feeds(files, tmp_path):
+    """The FIFO's open waits without the interpreter's lock, so a writer
+    thread of the same interpreter gets to open it (run apart, as a lock
+    held there would hang the interpreter)."""
+    fifo = str(tmp_path / "fifo")
+    os.mkfifo(fifo)
+    script = f"""
+import threading, time, ifgtools
+def feed():
+    time.sleep(0.3)  # the check waits in its open first
+    with open({fifo!r}, "wb") as w, open({files["whole"]!r}, "rb") as r:
+        w.write(r.read())
+threading.Thread(target=feed).start()
+print(ifgtools.check_limits({fifo!r}, {files["dictionary"]!r}).status)
+"""
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, timeout=60)
+    assert (done.stdout, done.returncode) == (b"2\n", 0), done.stderr

@@ -292,10 +292,16 @@ def test_limit_collector_is_not_read_while_a_push_runs(files, tmp_path):
     fifo = tmp_path / "fifo"
     os.mkfifo(fifo)
     collector = ifgtools._ifgtools.LimitCollector(ifgtools.read_dictionary(files["dictionary"])._handle)
-    reader = threading.Thread(target=collector.push_path, args=(str(fifo),))
-    writer = os.open(fifo, os.O_RDWR)  # a writer from the start: the push's open does not wait
+    reader = threading.Thread(target=collector.push_path, args=(str(fifo),), daemon=True)
+    # The writer's open and the push's wait for each other, whichever comes
+    # first; the writer is closed only once both are open, so the push
+    # then sees the end of the data.
+    writers = []
+    opener = threading.Thread(target=lambda: writers.append(os.open(fifo, os.O_WRONLY)),
+                              daemon=True)
+    reader.start()
+    opener.start()
     try:
-        reader.start()
         deadline = time.monotonic() + 10
         while True:  # until the push holds the collector, waiting for data
             try:
@@ -308,8 +314,11 @@ def test_limit_collector_is_not_read_while_a_push_runs(files, tmp_path):
             with pytest.raises(RuntimeError, match="in use by another thread"):
                 read()
     finally:
-        os.close(writer)
-        reader.join()
+        opener.join(10)
+        for fd in writers:
+            os.close(fd)
+        reader.join(10)
+    assert writers and not reader.is_alive(), "the push did not open the FIFO or did not end"
     assert collector.records == 0 and len(collector.summary()) == 4
 
 

@@ -4,8 +4,6 @@
 // summary per channel.  The Python half is ifgtools/dictionary.py.
 #include "dictionary_binding.h"
 
-#include <unistd.h>
-
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
@@ -18,10 +16,10 @@
 #include <type_traits>
 #include <vector>
 
+#include "busy_guard.h"
 #include "bytes_view.h"
 #include "growing_array.h"
 #include "monitor_run.h"
-#include "busy_guard.h"
 #include "os_error.h"
 #include "record_feed.h"
 
@@ -94,7 +92,8 @@ struct PyDictionary {
   static py::array_t<double> calibrated(const Calibration& c, const py::array& counts) {
     const auto in = py::array_t<T, py::array::c_style | py::array::forcecast>::ensure(counts);
     if (!in) throw py::error_already_set();
-    py::array_t<double> out(std::vector<py::ssize_t>(counts.shape(), counts.shape() + counts.ndim()));
+    py::array_t<double> out(
+        std::vector<py::ssize_t>(counts.shape(), counts.shape() + counts.ndim()));
     double* o = out.mutable_data();
     const T* v = in.data();
     for (py::ssize_t k = 0; k < in.size(); ++k) {
@@ -210,14 +209,7 @@ struct LimitCollector {
 
   void push_path(const std::string& path) {
     BusyGuard guard(busy);
-    const int fd = open_for_reading(path, path);
-    FeedEnd end;
-    {
-      py::gil_scoped_release unlocked;
-      end = feed_descriptor(fd, [this](const unsigned char* r) { return take_record(r); });
-    }
-    close(fd);
-    if (end.count < 0) raise_os_error(end.error, path);
+    const FeedEnd end = feed_path(path, [this](const unsigned char* r) { return take_record(r); });
     raise_if_failed();
     partial_bytes = end.count;
   }

@@ -3,7 +3,6 @@
 // The Python half (ifgtools/__init__.py) takes paths, bytes and file
 // objects, and wraps the results in documented objects.
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -15,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "busy_guard.h"
 #include "bytes_view.h"
 #include "detection_reader.h"
 #include "dictionary_binding.h"
 #include "group_table.h"
 #include "housekeeping_collector.h"
-#include "busy_guard.h"
 #include "os_error.h"
 #include "record_collector.h"
 #include "record_feed.h"
@@ -179,15 +178,8 @@ struct Collecting {
   // A file read to its end as the tools read it.
   void push_path(const std::string& path) {
     BusyGuard guard(busy);
-    const int fd = open_for_reading(path, path);
-    FeedEnd end;
-    {
-      py::gil_scoped_release unlocked;
-      end = feed_descriptor(
-          fd, [this](const unsigned char* r) { return collect_record(*collector, r); });
-    }
-    close(fd);
-    if (end.count < 0) raise_os_error(end.error, path);
+    const FeedEnd end =
+        feed_path(path, [this](const unsigned char* r) { return collect_record(*collector, r); });
     if (end.stopped) raise_if_failed();
     partial_bytes = end.count;
   }

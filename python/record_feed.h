@@ -4,8 +4,13 @@
 #ifndef PYTHON_RECORD_FEED_H_
 #define PYTHON_RECORD_FEED_H_
 
-#include <memory>
+#include <pybind11/pybind11.h>
+#include <unistd.h>
 
+#include <memory>
+#include <string>
+
+#include "os_error.h"
 #include "record_framer.h"
 #include "record_reader.h"
 
@@ -39,6 +44,22 @@ FeedEnd feed_descriptor(int fd, Take take) {
     if (count != tlmframe::kRecordBytes) return FeedEnd{count, reader->error, false};
     if (!take(record)) return FeedEnd{0, 0, true};
   }
+}
+
+// The file at path read to its end as the tools read it, the interpreter's
+// lock released while it is opened and read; an OSError names path when
+// it cannot be.
+template <typename Take>
+FeedEnd feed_path(const std::string& path, Take take) {
+  const int fd = open_for_reading(path, path);
+  FeedEnd end;
+  {
+    pybind11::gil_scoped_release unlocked;
+    end = feed_descriptor(fd, take);
+  }
+  close(fd);
+  if (end.count < 0) raise_os_error(end.error, path);
+  return end;
 }
 
 #endif  // PYTHON_RECORD_FEED_H_
